@@ -63,7 +63,9 @@ struct Fint {
 };
 
 /// The second value if the first compares less than it, otherwise the first.
-constexpr Fint max(Fint first, Fint second) { return first.compare(second) < 0 ? second : first; }
+constexpr Fint max(Fint first, Fint second) {
+    return first.compare(second) < 0 ? second : first;
+}
 
 /// Two components, x to the right and y downwards; over int for positions and sizes, over Fint
 /// for speeds and accelerations.
@@ -75,9 +77,7 @@ struct Vec {
     constexpr Vec() = default;
     constexpr Vec(T ax, T ay) : x(ax), y(ay) {}
     /// A Fint vector from whole numbers.
-    constexpr Vec(int32_t ax, int32_t ay)
-        requires(!std::is_same_v<T, int32_t>)
-        : x(ax), y(ay) {}
+    constexpr Vec(int32_t ax, int32_t ay) requires(!std::is_same_v<T, int32_t>) : x(ax), y(ay) {}
     constexpr bool operator==(const Vec&) const = default;
 };
 

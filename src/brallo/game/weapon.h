@@ -2,6 +2,7 @@
 // fire them and decide what a hit does. Shared by every world; never change after start.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -12,14 +13,19 @@
 namespace brallo::game {
 
 class Weapon {
-public:
+  public:
     /// Damage of one hit (the numeric value) and class of ammunition.
     enum class Power : int32_t { small = 1, medium = 2, big = 3, heavy = 4 };
 
     constexpr Weapon(Power power, int32_t speed, int32_t coolDown, Color color, int32_t size,
                      std::span<const int32_t> ySpeeds = {}, Fint yAcc = Fint())
-        : power(power), speed(speed), coolDown(coolDown), color(color), size(size),
-          ySpeeds(ySpeeds), yAcc(yAcc) {}
+        : power(power),
+          speed(speed),
+          coolDown(coolDown),
+          color(color),
+          size(size),
+          ySpeeds(ySpeeds),
+          yAcc(yAcc) {}
     Weapon(const Weapon&) = delete;
     Weapon& operator=(const Weapon&) = delete;
 
@@ -28,9 +34,9 @@ public:
     const int32_t speed;     ///< horizontal projectile speed, pixels per tick
     const int32_t coolDown;  ///< ticks between two shots
     const Color color;
-    const int32_t size;      ///< half-extent of the projectiles
+    const int32_t size;                      ///< half-extent of the projectiles
     const std::span<const int32_t> ySpeeds;  ///< one projectile per entry; empty means [0]
-    const Fint yAcc;         ///< vertical acceleration of the projectiles
+    const Fint yAcc;                         ///< vertical acceleration of the projectiles
 
     /// Ammunition a player receives with this weapon: 20, 10, 5 or 1 by power.
     int32_t ammo() const;
@@ -48,6 +54,12 @@ extern const Weapon fireBall, ultraBall, lightAttack, miniBall, purpleBall, fall
 
 /// The vertical speeds of a weapon whose ySpeeds is empty.
 inline constexpr int32_t speed0[] = {0};
+
+/// The six weapons in a fixed order; a weapon's index here is its identity in digests.
+inline constexpr int32_t weaponCount = 6;
+const std::array<const Weapon*, weaponCount>& allWeapons();
+/// Index of `w` in allWeapons, or -1 for null or a weapon that is not one of the six.
+int32_t weaponIndex(const Weapon* w);
 
 /// The registry by name: "fireBall", "ultraBall", "lightAttack", "miniBall", "purpleBall",
 /// "fallBall".

@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "brallo/game/fint.h"
@@ -51,11 +52,11 @@ struct Player {
     bool jumping = false;
     bool crouching = false;
     bool shooting = false;
-    int32_t coolDown = 0;    ///< ticks since the last shot
-    int32_t invicible = 0;   ///< ticks during which damage is ignored
-    int32_t ammo = 0;        ///< ammunition of the held weapon
+    int32_t coolDown = 0;            ///< ticks since the last shot
+    int32_t invicible = 0;           ///< ticks during which damage is ignored
+    int32_t ammo = 0;                ///< ammunition of the held weapon
     const Weapon* weapon = nullptr;  ///< one of the six weapons, never owned
-    int32_t live = 5;        ///< life points of the current life
+    int32_t live = 5;                ///< life points of the current life
     int32_t points = 0;
     uint32_t lastStood = 0;  ///< ticks since the player last landed on a block
     bool looksLeft = false;
@@ -84,14 +85,14 @@ enum class ThingKind : uint8_t {
 
 /// A projectile or a weapon spot. A small plain value: see the size check in world.cpp.
 struct Thing {
-    Vec<int32_t> pos;        ///< centre
+    Vec<int32_t> pos;  ///< centre
     Vec<Fint> speed;
     Color color;
     ThingKind kind = ThingKind::projectile;
-    int32_t size = 0;        ///< half-extent: a square of side 2 * size + 1
-    int32_t owner = -1;      ///< index of the shooter in World::players, -1 for none
+    int32_t size = 0;                ///< half-extent: a square of side 2 * size + 1
+    int32_t owner = -1;              ///< index of the shooter in World::players, -1 for none
     const Weapon* weapon = nullptr;  ///< projectiles: the weapon that fired it
-    int32_t spotList = -1;   ///< weapon spots: index into World::spotLists
+    int32_t spotList = -1;           ///< weapon spots: index into World::spotLists
     Vec<Fint> acceleration;
 
     Rect rect() const;
@@ -137,11 +138,17 @@ int32_t bottom(const Block& b);
 /// Puts `t` into the first free slot, else appends a slot.
 void addThing(std::vector<ThingContainer>& tcs, const Thing& t);
 
+/// The most players a match may have; a larger count from the network is refused rather than
+/// allocated.
+inline constexpr int32_t maxPlayers = 1'000'000;
+
 /// Match setup: `count` players at spawnPoint, each armed with fireBall. Throws GameError when
-/// `count` is below 1 or `myself` is not an index of the table.
+/// `count` is below 1 or above maxPlayers, or `myself` is not an index of the table. Seeding
+/// `rnd` is the caller's part.
 void setupPlayers(World& world, int32_t count, int32_t myself);
 
-/// A weapon spot at `pos` (centre) that captures the current silver or gold list.
+/// A weapon spot at `pos` (centre) that captures the current silver or gold list (by an index
+/// into world.spotLists; equal lists share one entry). The caller adds it with addThing.
 Thing weaponSpot(World& world, Vec<int32_t> pos, bool gold);
 
 /// The four operations of one tick, in order.
@@ -157,15 +164,18 @@ void step(World& world);
 void handleMessage(World& world, std::string_view msg, int32_t plnr);
 
 /// SDL scancodes of the keys the command is made from.
-inline constexpr int scancodeSpace = 44, scancodeRight = 79, scancodeLeft = 80,
-                     scancodeDown = 81, scancodeUp = 82;
+inline constexpr int scancodeSpace = 44, scancodeRight = 79, scancodeLeft = 80, scancodeDown = 81,
+                     scancodeUp = 82;
 
 /// The own command from a keyboard state indexed by scancode (non-zero means held).
 /// Keys beyond the end of the state count as released.
 std::string encodeCommand(const uint8_t* keyState, int numKeys);
 
-/// A 64-bit digest of every field of the simulation state, in a fixed order; worlds that
-/// simulate alike have equal digests. Used to detect desyncs.
+/// A 64-bit digest (FNV-1a) of every field of the simulation state in a fixed order: players,
+/// blocks, things (free slots included), rnd's full state, winPoints, gameMode, endState and the
+/// weapon lists; weapons count by their index in allWeapons. `myself` is left out, but endState
+/// is this client's verdict, so after the match is decided the clients' digests differ.
+/// Worlds that simulate alike have equal digests; used to detect desyncs.
 uint64_t digest(const World& world);
 
 }  // namespace brallo::game

@@ -2,7 +2,9 @@
 #include "oskasdl/ext/net.h"
 
 #include <array>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 namespace oskasdl {
 
@@ -33,6 +35,14 @@ void requireConnection(TCPsocket soc) {
     if (soc == nullptr) throw SDLNetException("No connection");
 }
 
+// SDL_net leaves its error text untouched when the system call fails (it only sets it for its
+// own checks), so the text would be empty or about something earlier. Put the system's reason
+// into it; `errno` must be 0 before the call so that SDL_net's own failures keep their text.
+void reportSystemError(const char* what) {
+    const int error = errno;
+    if (error != 0) SDLNet_SetError("%s: %s", what, std::strerror(error));
+}
+
 }  // namespace
 
 TCPSocket TCPSocket::open(IPaddress address) {
@@ -50,7 +60,11 @@ void TCPSocket::rawSend(std::span<const uint8_t> data) {
     requireConnection(soc);
     if (data.size() > INT_MAX) throw SDLNetException("Too much data for one send");
     const int length = static_cast<int>(data.size());
-    if (SDLNet_TCP_Send(soc, data.data(), length) < length) throw SDLNetException();
+    errno = 0;
+    if (SDLNet_TCP_Send(soc, data.data(), length) < length) {
+        reportSystemError("Send failed");
+        throw SDLNetException();
+    }
 }
 
 void TCPSocket::rawSend(std::string_view data) {
@@ -64,8 +78,12 @@ std::span<uint8_t> TCPSocket::rawReceive(std::span<uint8_t> buffer) {
         buffer = fallback;
     }
     const int length = buffer.size() > INT_MAX ? INT_MAX : static_cast<int>(buffer.size());
+    errno = 0;
     const int received = SDLNet_TCP_Recv(soc, buffer.data(), length);
-    if (received < 0) throw SDLException();
+    if (received < 0) {
+        reportSystemError("Receive failed");
+        throw SDLException();
+    }
     return buffer.first(static_cast<std::size_t>(received));
 }
 

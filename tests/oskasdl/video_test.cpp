@@ -107,6 +107,7 @@ TEST_F(Canvas, FailuresRaise) {
 }
 
 struct CopyCase {
+    const char* name;
     int x, y;
 };
 
@@ -115,7 +116,7 @@ class RenderCopy : public Canvas, public ::testing::WithParamInterface<CopyCase>
 // The whole texture lands at its own size with its top-left corner at (x, y); pixels that
 // fall outside the canvas are clipped and the rest stays untouched.
 TEST_P(RenderCopy, WholeTextureAtOwnSize) {
-    const auto [x, y] = GetParam();
+    const auto [name, x, y] = GetParam();
     SDL_Texture* t = picture();
     oskasdl::renderCopy(renderer, t, x, y);
     for (int j = -1; j <= pictureH; ++j)
@@ -130,8 +131,11 @@ TEST_P(RenderCopy, WholeTextureAtOwnSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, RenderCopy,
-                         ::testing::Values(CopyCase{100, 50}, CopyCase{0, 0}, CopyCase{-3, -2},
-                                           CopyCase{-7, 300}, CopyCase{795, 597}));
+                         ::testing::Values(CopyCase{"Inside", 100, 50}, CopyCase{"Corner", 0, 0},
+                                           CopyCase{"NegativeXY", -3, -2},
+                                           CopyCase{"MostlyLeftOfCanvas", -7, 300},
+                                           CopyCase{"PastBottomRight", 795, 597}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Canvas, RenderCopyOfPartIsUnscaled) {
     SDL_Texture* t = picture();
@@ -181,6 +185,7 @@ TEST(LoadBMP, ReadsAWrittenPicture) {
 }
 
 struct AbsoluteCase {
+    const char* name;
     SDL_Rect origin, relative, expected;
 };
 
@@ -195,9 +200,11 @@ TEST_P(Absolute, MovesByOriginCornerOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Absolute,
-    ::testing::Values(AbsoluteCase{{-100, -50, 10000, 10000}, {120, 60, 20, 35}, {20, 10, 20, 35}},
-                      AbsoluteCase{{0, 0, 0, 0}, {-5, 7, 1, 2}, {-5, 7, 1, 2}},
-                      AbsoluteCase{{30, 40, 1, 1}, {0, 0, 0, 0}, {30, 40, 0, 0}}));
+    Rects, Absolute,
+    ::testing::Values(
+        AbsoluteCase{"FarOrigin", {-100, -50, 10000, 10000}, {120, 60, 20, 35}, {20, 10, 20, 35}},
+        AbsoluteCase{"ZeroOrigin", {0, 0, 0, 0}, {-5, 7, 1, 2}, {-5, 7, 1, 2}},
+        AbsoluteCase{"EmptyRelative", {30, 40, 1, 1}, {0, 0, 0, 0}, {30, 40, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

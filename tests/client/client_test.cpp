@@ -1,0 +1,338 @@
+// The real client binary against a scripted relay: the console dialogue, the setup handshake,
+// the tick exchange, closing the window, and every kind of bad input from the server.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+
+#include "process.h"
+#include "server.h"
+
+namespace brallo {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Process;
+using testing::ScriptedServer;
+namespace fs = std::filesystem;
+
+/// A 32-bit BMP of one colour, its fourth byte opaque.
+void writeBmp(const fs::path& path, int width, int height, uint32_t argb) {
+    std::ofstream out(path, std::ios::binary);
+    auto u16 = [&](uint16_t v) { out.put(char(v & 255)).put(char(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(uint16_t(v & 0xFFFF)), u16(uint16_t(v >> 16)); };
+    const uint32_t pixels = uint32_t(width * height * 4);
+    out << "BM";
+    u32(54 + pixels), u32(0), u32(54);
+    u32(40), u32(uint32_t(width)), u32(uint32_t(height)), u16(1), u16(32), u32(0), u32(pixels);
+    u32(2835), u32(2835), u32(0), u32(0);
+    for (int i = 0; i < width * height; ++i) u32(argb);
+}
+
+/// A working folder with a small map1 and the shared pictures, as the client expects them.
+class DataFolder {
+  public:
+    DataFolder() {
+        dir_ = fs::temp_directory_path() /
+               ("brallo-client-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
+        fs::create_directories(dir_ / "maps");
+        for (const char* name : {"maps/map1.fg.bmp", "maps/map1.p2.bmp", "maps/map1.p5.bmp"})
+            writeBmp(dir_ / name, 64, 32, 0xFF336699);
+        for (const char* name : {"l.bmp", "r.bmp", "winner.bmp", "loser.bmp"})
+            writeBmp(dir_ / name, 20, 10, 0xFFFFFFFF);
+        std::ofstream(dir_ / "maps/map1.txt", std::ios::binary)
+            << "c:10|20|30|0\r\nb:0|400|800|20\r\ns:300|390|0|0\r\n";
+    }
+    ~DataFolder() { fs::remove_all(dir_); }
+    std::string path() const { return dir_.string(); }
+
+  private:
+    static inline int counter_ = 0;
+    fs::path dir_;
+};
+
+const std::vector<std::string> headlessEnv = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
+                                              "SDL_RENDER_DRIVER=software"};
+
+/// Reads lines until `line` appears; false when the output ends first.
+bool skipTo(Process& client, const std::string& line) {
+    while (auto l = client.readLine()) {
+        if (*l == line) return true;
+    }
+    return false;
+}
+
+std::string address(const ScriptedServer& s) {
+    return "127.0.0.1:" + std::to_string(s.port());
+}
+
+TEST(ClientTest, PrintsTheStartUpLinesInOrderAndPlaysTicks) {
+    DataFolder data;
+    ScriptedServer server;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin("  127.0.0.1:" + std::to_string(server.port()) + " \n");
+
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(server.serveSetup(
+        "3", "0", "0042",
+        {"mode m\nmap ", "map1\ngoldList {purpleBall", " fallBall}\n", "", "silverList fireBall"}));
+
+    std::vector<std::string> expected = {"init(29233)",
+                                         "Initialized",
+                                         "connect to (enter nothing for localhost)?",
+                                         "127.0.0.1",
+                                         "port " + std::to_string(server.port()),
+                                         "",  // Connection: <handle>
+                                         "Seed: 0042",
+                                         "Receiving config",
+                                         "New gl length: 2",
+                                         "New sl length: 1",
+                                         "main loop"};
+    for (const std::string& line : expected) {
+        auto got = client.readLine();
+        ASSERT_TRUE(got) << "missing: " << line << "\n" << client.stderrText();
+        if (line.empty()) {
+            EXPECT_TRUE(std::regex_match(*got, std::regex("Connection: [0-9A-F]+"))) << *got;
+        } else {
+            EXPECT_EQ(*got, line);
+        }
+    }
+
+    // Commands of other players are taken without an answer; each "GoOn" gets one command.
+    for (int tick = 0; tick < 20; ++tick) {
+        server.send("1");
+        server.send("_r_");
+        server.send("+2");
+        server.send("j_s");
+        EXPECT_EQ(server.receive(30ms), std::nullopt) << "answered before GoOn";
+        server.send("GoOn");
+        auto command = server.receive();
+        ASSERT_TRUE(command);
+        EXPECT_EQ(*command, "___");  // no key is held
+    }
+
+    // Closing the window (SDL turns SIGTERM into a quit) while the server is silent.
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.wait(5s), std::optional<int>(0)) << client.stderrText();
+}
+
+TEST(ClientTest, ColonPortAnswerConnectsToLocalhost) {
+    DataFolder data;
+    ScriptedServer server;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin(":" + std::to_string(server.port()) + "\n");
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(server.serveSetup("2", "1", "9", {"map map1 ", "..", "\n"}));  // ".." is text
+    EXPECT_TRUE(skipTo(client, "main loop")) << client.stderrText();
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.wait(5s), std::optional<int>(0));
+}
+
+TEST(ClientTest, QuitWhileTheServerIsSilentEndsWithStatusZero) {
+    DataFolder data;
+    ScriptedServer server;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin(address(server) + "\n");
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(server.serveSetup("1", "0", "1", {}));
+    ASSERT_TRUE(skipTo(client, "main loop")) << client.stderrText();
+    std::this_thread::sleep_for(200ms);
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.wait(5s), std::optional<int>(0)) << client.stderrText();
+}
+
+TEST(ClientTest, AnAddressWithoutPortAfterTheColonFailsBeforeConnecting) {
+    DataFolder data;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin("localhost:\n");
+    EXPECT_EQ(client.wait(10s), std::optional<int>(1));
+    EXPECT_NE(client.stderrText().find("port"), std::string::npos) << client.stderrText();
+}
+
+TEST(ClientTest, AnUnresolvableHostFails) {
+    DataFolder data;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin("no-such-host.invalid:5\n");
+    EXPECT_EQ(client.wait(20s), std::optional<int>(1));
+    EXPECT_NE(client.stderrText().find("no-such-host.invalid"), std::string::npos);
+}
+
+TEST(ClientTest, UnknownConfigurationCommandWaitsForEnterThenEnds) {
+    DataFolder data;
+    ScriptedServer server;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin(address(server) + "\n");
+    ASSERT_TRUE(server.accept());
+    ASSERT_EQ(server.receive(), "count?");
+    server.send("2");
+    ASSERT_EQ(server.receive(), "me?");
+    server.send("1");
+    ASSERT_EQ(server.receive(), "seed?");
+    server.send("5");
+    ASSERT_EQ(server.receive(), "config?");
+    server.send("Mode m\n");
+    server.send(".");
+    bool seen = false;
+    while (auto line = client.readLine(5s)) {
+        if (*line == "Unknown commmand: Mode") {
+            seen = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(client.wait(300ms), std::nullopt) << "did not wait for a line of input";
+    client.writeStdin("\n");
+    EXPECT_EQ(client.wait(5s), std::optional<int>(1));
+}
+
+/// What a hostile or broken server does after the client connected.
+struct BadServerCase {
+    const char* name;
+    std::function<void(ScriptedServer&)> script;
+};
+
+void setupThen(ScriptedServer& s, const std::vector<std::string>& duringPlay) {
+    if (!s.serveSetup("2", "0", "3", {})) return;
+    for (const std::string& m : duringPlay) s.send(m);
+}
+
+void answerUntil(ScriptedServer& s, const std::string& question) {
+    for (const char* q : {"count?", "me?", "seed?", "config?"}) {
+        if (s.receive() != q) return;
+        if (q == question) return;
+        s.send(q == std::string("count?") ? "2" : q == std::string("me?") ? "0" : "3");
+        if (q == std::string("config?")) s.send(".");
+    }
+}
+
+const BadServerCase badServers[] = {
+    {"ClosesRightAway", [](ScriptedServer& s) { s.closeClient(); }},
+    {"ClosesDuringSetup",
+     [](ScriptedServer& s) {
+         answerUntil(s, "seed?");
+         s.closeClient();
+     }},
+    {"LengthByteThenEnd",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.sendRaw(
+             "\x05"
+             "ab");
+         s.closeClient();
+     }},
+    {"CountZero",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.send("0");
+     }},
+    {"CountNegative",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.send("-3");
+     }},
+    {"CountHuge",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.send("2147483647");
+     }},
+    {"CountNotANumber",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.send("two");
+     }},
+    {"CountEmpty",
+     [](ScriptedServer& s) {
+         answerUntil(s, "count?");
+         s.send("");
+     }},
+    {"OwnNumberOutside",
+     [](ScriptedServer& s) {
+         answerUntil(s, "me?");
+         s.send("2");
+     }},
+    {"OwnNumberNegative",
+     [](ScriptedServer& s) {
+         answerUntil(s, "me?");
+         s.send("-1");
+     }},
+    {"SeedNegative",
+     [](ScriptedServer& s) {
+         answerUntil(s, "seed?");
+         s.send("-1");
+     }},
+    {"SeedAbove32Bits",
+     [](ScriptedServer& s) {
+         answerUntil(s, "seed?");
+         s.send("4294967296");
+     }},
+    {"SeedWithSpace",
+     [](ScriptedServer& s) {
+         answerUntil(s, "seed?");
+         s.send(" 1");
+     }},
+    {"ConfigNeverEnds",
+     [](ScriptedServer& s) {
+         answerUntil(s, "config?");
+         std::string piece(255, 'x');
+         for (int i = 0; i < 4200; ++i) s.send(piece);
+     }},
+    {"UnbalancedConfig",
+     [](ScriptedServer& s) {
+         answerUntil(s, "config?");
+         s.send("map {m");
+         s.send(".");
+     }},
+    {"UnknownWeapon",
+     [](ScriptedServer& s) {
+         answerUntil(s, "config?");
+         s.send("goldList {laser}");
+         s.send(".");
+     }},
+    {"OwnNumberDuringPlay",
+     [](ScriptedServer& s) {
+         setupThen(s, {"0", "___"});
+     }},
+    {"NumberOutsideTable",
+     [](ScriptedServer& s) {
+         setupThen(s, {"7", "___"});
+     }},
+    {"ShortCommand",
+     [](ScriptedServer& s) {
+         setupThen(s, {"1", "ab"});
+     }},
+    {"LowerCaseGoOn", [](ScriptedServer& s) { setupThen(s, {"goon"}); }},
+    {"GoOnWithSpace", [](ScriptedServer& s) { setupThen(s, {"GoOn "}); }},
+    {"ClosesDuringPlay",
+     [](ScriptedServer& s) {
+         setupThen(s, {"GoOn", "1"});
+         s.closeClient();
+     }},
+};
+
+class BadServerTest : public ::testing::TestWithParam<BadServerCase> {};
+
+TEST_P(BadServerTest, EndsWithStatusOneAndOneLineOfError) {
+    DataFolder data;
+    ScriptedServer server;
+    Process client({BRALLO_CLIENT}, data.path(), headlessEnv);
+    client.writeStdin(address(server) + "\n");
+    ASSERT_TRUE(server.accept());
+    GetParam().script(server);
+
+    auto status = client.wait(10s);
+    ASSERT_TRUE(status) << "client still running";
+    EXPECT_EQ(*status, 1);
+    std::string err = client.stderrText();
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "more than one line: " << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadServerTest, ::testing::ValuesIn(badServers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brallo

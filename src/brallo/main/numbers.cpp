@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "brallo/main/config.h"
+
 namespace brallo {
 namespace {
 
@@ -56,24 +58,8 @@ uint32_t parseSeed(std::string_view text, std::string_view what) {
 }
 
 int32_t parseInt32(std::string_view text, std::string_view what) {
-    constexpr std::string_view expected = "a signed 32-bit decimal number";
-    std::string_view digits = text;
-    bool negative = false;
-    if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
-        negative = digits[0] == '-';
-        digits.remove_prefix(1);
-    }
-    if (!allDigits(digits)) fail(what, text, expected);
-    // Parse the magnitude wide, so that -2147483648 converts and 2147483648 does not.
-    uint64_t magnitude = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    if (ec != std::errc() || end != digits.data() + digits.size()) fail(what, text, expected);
-    if (negative) {
-        if (magnitude > 2147483648ULL) fail(what, text, expected);
-        return static_cast<int32_t>(-static_cast<int64_t>(magnitude));
-    }
-    if (magnitude > 2147483647ULL) fail(what, text, expected);
-    return static_cast<int32_t>(magnitude);
+    if (auto value = decimalInt32(text)) return *value;
+    fail(what, text, "a signed 32-bit decimal number");
 }
 
 }  // namespace brallo

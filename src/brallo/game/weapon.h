@@ -1,5 +1,6 @@
 // The six weapons: immutable parameters of the projectiles they fire, and the operations that
-// fire them and decide what a hit does. Shared by every world; never change after start.
+// fire them and decide what a hit does. Shared by every world; never change after start. Used by
+// movement (firing), the things step (hits), weapon spots, the configuration and the HUD.
 #pragma once
 
 #include <array>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 namespace brallo {
 namespace {
@@ -19,6 +20,9 @@ struct CamCase {
     bool crouching;
     Vec<int32_t> expected;
 };
+std::ostream& operator<<(std::ostream& os, const CamCase& c) {
+    return os << c.name;
+}
 
 class AdjustCam : public ::testing::TestWithParam<CamCase> {};
 

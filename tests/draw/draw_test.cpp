@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 #include "canvas.h"
 #include "oskasdl/system.h"
@@ -29,6 +30,9 @@ struct ColorCase {
     uint32_t index;
     Color color;
 };
+std::ostream& operator<<(std::ostream& os, const ColorCase& c) {
+    return os << "index " << c.index;
+}
 
 class ColorOf : public ::testing::TestWithParam<ColorCase> {};
 
@@ -108,6 +112,9 @@ struct ParallaxCase {
     Vec<int32_t> cam;
     Layer far, near, level;
 };
+std::ostream& operator<<(std::ostream& os, const ParallaxCase& c) {
+    return os << c.name;
+}
 
 class Parallax : public DrawWorld, public ::testing::WithParamInterface<ParallaxCase> {
   protected:
@@ -158,6 +165,9 @@ struct BlinkCase {
     int32_t invicible;
     bool blinks;
 };
+std::ostream& operator<<(std::ostream& os, const BlinkCase& c) {
+    return os << "invicible " << c.invicible;
+}
 
 class Blink : public DrawWorld, public ::testing::WithParamInterface<BlinkCase> {};
 
@@ -184,6 +194,9 @@ struct PoseCase {
     int height;  // of the body
     Color eyes;
 };
+std::ostream& operator<<(std::ostream& os, const PoseCase& c) {
+    return os << c.name;
+}
 
 class Pose : public DrawWorld, public ::testing::WithParamInterface<PoseCase> {};
 

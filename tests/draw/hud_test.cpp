@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <vector>
 
 #include "brallo/game/weapon.h"
@@ -47,6 +48,9 @@ struct LiveCase {
     int32_t live;
     int redSlots;
 };
+std::ostream& operator<<(std::ostream& os, const LiveCase& c) {
+    return os << "live " << c.live;
+}
 
 class Lives : public Hud, public ::testing::WithParamInterface<LiveCase> {};
 
@@ -79,6 +83,9 @@ struct AmmoCase {
     int32_t ammo;
     int lastFrameX;  // -1: no squares
 };
+std::ostream& operator<<(std::ostream& os, const AmmoCase& c) {
+    return os << "ammo " << c.ammo;
+}
 
 class Ammo : public Hud, public ::testing::WithParamInterface<AmmoCase> {};
 
@@ -158,6 +165,9 @@ struct BarCase {
     int32_t points;
     int width;
 };
+std::ostream& operator<<(std::ostream& os, const BarCase& c) {
+    return os << "points " << c.points;
+}
 
 class Bar : public Hud, public ::testing::WithParamInterface<BarCase> {};
 
@@ -192,6 +202,9 @@ struct BlinkCase {
     uint32_t nowMs;
     bool shown;
 };
+std::ostream& operator<<(std::ostream& os, const BlinkCase& c) {
+    return os << "nowMs " << c.nowMs;
+}
 
 class PointsBlink : public Hud, public ::testing::WithParamInterface<BlinkCase> {};
 
@@ -227,6 +240,9 @@ struct EndCase {
     int w, h;
     int x, y;  // expected top-left
 };
+std::ostream& operator<<(std::ostream& os, const EndCase& c) {
+    return os << c.name;
+}
 
 class EndPicture : public Hud, public ::testing::WithParamInterface<EndCase> {};
 

@@ -146,6 +146,16 @@ TEST(ClientTest, QuitWhileTheServerIsSilentEndsWithStatusZero) {
     EXPECT_EQ(client.wait(5s), std::optional<int>(0)) << client.stderrText();
 }
 
+TEST(ClientTest, AFailedSdlStartPrintsItsLineAndEnds) {
+    DataFolder data;
+    Process client({BRALLO_CLIENT}, data.path(),
+                   {"SDL_VIDEODRIVER=no-such-driver", "SDL_AUDIODRIVER=dummy"});
+    EXPECT_EQ(client.readLine(), "init(29233)");
+    EXPECT_EQ(client.readLine(), "Initiliziation failed");
+    EXPECT_EQ(client.wait(10s), std::optional<int>(1));
+    EXPECT_EQ(client.stderrText(), "Initialization failed\n");
+}
+
 TEST(ClientTest, AnAddressWithoutPortAfterTheColonFailsBeforeConnecting) {
     DataFolder data;
     Process client({BRALLO_CLIENT}, data.path(), headlessEnv);

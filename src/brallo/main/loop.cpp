@@ -16,11 +16,7 @@ void MainLoop::looping() {
 
     const game::Color bg = client->globalBgColor;
     oskasdl::fillRect(oskasdl::setColor(display, {bg.r, bg.g, bg.b}), SDL_Rect{0, 0, 800, 600});
-    if (world.myself < 0 || static_cast<std::size_t>(world.myself) >= world.players.size()) {
-        throw game::GameError("The own player number " + std::to_string(world.myself) +
-                              " is not in the player table");
-    }
-    adjustCam(cam, world.players[static_cast<std::size_t>(world.myself)]);
+    adjustCam(cam, ownPlayer(world));
     draw(display, cam, world, client->textures, SDL_GetTicks());
     SDL_RenderPresent(display);
 

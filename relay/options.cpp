@@ -131,13 +131,13 @@ std::string loadConfigText(const Options& options) {
     if (options.configFile.empty()) return std::string(builtinConfig);
     std::ifstream in(options.configFile, std::ios::binary);
     if (!in) throw OptionError("--config: cannot read \"" + options.configFile + "\"");
-    constexpr std::size_t limit = 1 << 20;
+    constexpr std::size_t limit = 64 << 10;
     std::string text;
     char buffer[4096];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         text.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (text.size() > limit)
-            throw OptionError("--config: \"" + options.configFile + "\" is larger than 1 MiB");
+            throw OptionError("--config: \"" + options.configFile + "\" is larger than 64 KiB");
     }
     if (in.bad()) throw OptionError("--config: cannot read \"" + options.configFile + "\"");
     if (text == ".")

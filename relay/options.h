@@ -45,7 +45,7 @@ Options parseOptions(std::span<const std::string_view> args);
 std::string helpText();
 
 /// The configuration text of `options`: the --config file whole, or builtinConfig.
-/// Throws OptionError when the file cannot be read, is larger than 1 MiB, or is the single
+/// Throws OptionError when the file cannot be read, is larger than 64 KiB, or is the single
 /// text "." (which no client could receive, since "." ends the configuration).
 std::string loadConfigText(const Options& options);
 

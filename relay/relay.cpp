@@ -223,7 +223,9 @@ void Relay::drop(ClientId id, const std::string& reason, Clock::time_point now) 
     match.commands[player].reset();
     match.droppedThisTick[player] = true;
     if (!match.hasClients()) {
-        endMatch(match, "");
+        finishMatch(match, "");
+        setMatchTimer(match, std::nullopt);
+        matches_.erase(match.id);
         return;
     }
     tryCompleteTick(match, now);
@@ -259,7 +261,7 @@ std::optional<Clock::time_point> Relay::nextDeadline() const {
 void Relay::shutdown() {
     for (auto& [id, client] : clients_) outgoing_.push_back({id, {}, true});
     for (auto& [id, match] : matches_) {
-        if (match->started) endMatch(*match, " (server shutting down)");
+        if (match->started) finishMatch(*match, " (server shutting down)");
     }
     clients_.clear();
     matches_.clear();
@@ -335,13 +337,12 @@ void Relay::completeTick(Match& match, Clock::time_point now) {
     sendGoOn(match, now);
 }
 
-void Relay::endMatch(Match& match, const std::string& how) {
+// Logs the end and closes the record; the caller forgets the match.
+void Relay::finishMatch(Match& match, const std::string& how) {
     std::int64_t completed = match.tick > 0 ? match.tick - 1 : 0;
     log_("match " + std::to_string(match.id) + " ended after " + std::to_string(completed) +
          " ticks" + how);
     if (match.record) match.record->end();
-    setMatchTimer(match, std::nullopt);
-    matches_.erase(match.id);
 }
 
 void Relay::send(ClientId client, std::string bytes) {

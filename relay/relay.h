@@ -78,7 +78,7 @@ class Relay {
     void tryCompleteTick(Match& match, Clock::time_point now);
     void completeTick(Match& match, Clock::time_point now);
     void sendGoOn(Match& match, Clock::time_point now);
-    void endMatch(Match& match, const std::string& how);
+    void finishMatch(Match& match, const std::string& how);
     void send(ClientId client, std::string bytes);
     void setClientTimer(Client& client, std::optional<Clock::time_point> when);
     void setMatchTimer(Match& match, std::optional<Clock::time_point> when);

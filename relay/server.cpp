@@ -44,11 +44,13 @@ struct Server::Connection {
     bool wantsWrite = false;  ///< EPOLLOUT is armed
 };
 
-Server::Server(const Options& options, std::string config, Relay::Log log)
+Server::Server(const Options& options, std::string config, Relay::Log log,
+               std::size_t maxPendingOutput)
     : log_(std::move(log)),
       relay_(RelaySettings{options.players, options.seed, std::move(config), options.tick,
                            options.timeout, options.recordDir},
-             log_) {
+             log_),
+      maxPendingOutput_(maxPendingOutput) {
     try {
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -155,6 +157,10 @@ void Server::acceptAll(Clock::time_point now) {
         }
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // A fixed kernel buffer instead of one that grows to megabytes: relay traffic is small,
+        // and a client that stops reading then meets the output cap soon.
+        int sendBuffer = 64 << 10;
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         ClientId id = relay_.connect(now);
         connections_[id].fd = fd;
         watch(epollFd_, fd, id, EPOLLIN | EPOLLRDHUP);
@@ -234,10 +240,13 @@ void Server::pump(Clock::time_point now) {
             if (wasIdle) flush(out.client);
             it = connections_.find(out.client);
             if (it != connections_.end() &&
-                it->second.output.size() - it->second.written > maxPendingOutput)
+                it->second.output.size() - it->second.written > maxPendingOutput_)
                 overflowing.push_back(out.client);
         }
-        for (ClientId id : overflowing) relay_.drop(id, "more than 1 MiB of output not read", now);
+        for (ClientId id : overflowing)
+            relay_.drop(
+                id, "more than " + std::to_string(maxPendingOutput_) + " bytes of output not read",
+                now);
     }
 }
 

@@ -15,11 +15,12 @@ namespace brallo::relay {
 class Server {
   public:
     /// Output a client has not read yet beyond which it is dropped.
-    static constexpr std::size_t maxPendingOutput = 1 << 20;
+    static constexpr std::size_t defaultMaxPendingOutput = 1 << 20;
 
     /// Binds and listens (throws std::runtime_error when it cannot) and logs the first line,
     /// "listening on ADDR port P ...", with the actual port.
-    Server(const Options& options, std::string config, Relay::Log log);
+    Server(const Options& options, std::string config, Relay::Log log,
+           std::size_t maxPendingOutput = defaultMaxPendingOutput);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -49,6 +50,7 @@ class Server {
     int wakeFd_ = -1;
     int spareFd_ = -1;  ///< given up to accept and shed a client when descriptors run out
     std::uint16_t port_ = 0;
+    std::size_t maxPendingOutput_;
     std::map<ClientId, Connection> connections_;
 };
 

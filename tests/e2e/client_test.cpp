@@ -140,6 +140,11 @@ TEST(RealClient, KeysReachTheBotAndTheBotOutlivesTheClient) {
         },
         20s));
 
+    // Past the first weapon's cool-down, so that the first shot fires at once.
+    ASSERT_TRUE(
+        waitUntil([&] { return bot.out().find("tick 60 digest") != std::string::npos; }, 20s))
+        << bot.err();
+
     // No window manager: the keyboard goes to the window under the pointer.
     xdotool(dir, display.name(), {"mousemove", "--window", window, "400", "300"});
     std::this_thread::sleep_for(300ms);

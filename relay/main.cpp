@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         config = loadConfigText(options);
+        checkRecordDir(options);
     } catch (const OptionError& e) {
         std::cerr << "brallo-relay: " << e.what() << "\n";
         return 2;

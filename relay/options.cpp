@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -143,6 +144,12 @@ std::string loadConfigText(const Options& options) {
     if (text == ".")
         throw OptionError("--config: the configuration \".\" cannot be sent (it ends the text)");
     return text;
+}
+
+void checkRecordDir(const Options& options) {
+    std::error_code error;
+    if (!options.recordDir.empty() && !std::filesystem::is_directory(options.recordDir, error))
+        throw OptionError("--record: \"" + options.recordDir + "\" is not a directory");
 }
 
 }  // namespace brallo::relay

@@ -49,4 +49,7 @@ std::string helpText();
 /// text "." (which no client could receive, since "." ends the configuration).
 std::string loadConfigText(const Options& options);
 
+/// Throws OptionError when --record names something that is not a directory.
+void checkRecordDir(const Options& options);
+
 }  // namespace brallo::relay

@@ -145,8 +145,10 @@ class RelayProcess {
 };
 
 TEST(RelayProcess, BadOptionsExitWithStatus2AndAMessage) {
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"--players", "0"}, {"--bogus"}, {"--config", "/nonexistent/relay.cfg"}}) {
+    for (auto args : std::vector<std::vector<std::string>>{{"--players", "0"},
+                                                           {"--bogus"},
+                                                           {"--config", "/nonexistent/relay.cfg"},
+                                                           {"--record", "/nonexistent/records"}}) {
         RelayProcess relay(args);
         EXPECT_NE(relay.line().find("brallo-relay: "), std::string::npos) << args[0];
         EXPECT_EQ(relay.exitStatus(), 2) << args[0];

@@ -169,6 +169,17 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// Every client of a match holds the same world but its own verdict: the winner's client says win,
+// the others lose. Their digests must still agree.
+TEST(Digest, TheVerdictOfADecidedMatchIsTheSameOnEveryClient) {
+    World winner = arena(2, 1, 5);
+    World loser = arena(2, 0, 5);
+    winner.endState = EndState::win;
+    loser.endState = EndState::lose;
+    EXPECT_EQ(digest(winner), digest(loser));
+    EXPECT_NE(digest(winner), digest(arena(2, 1, 5)));
+}
+
 // A recorded match of three players over 5000 ticks. The expected value was computed once from
 // this implementation after the movement, weapon, spot and damage tests passed; it guards
 // against any accidental change of the simulation. Change it only for an intended change of the

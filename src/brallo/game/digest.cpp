@@ -107,7 +107,9 @@ uint64_t digest(const World& world) {
     h.text(engine.str());
     h.i32(world.winPoints);
     h.u32(static_cast<uint32_t>(world.gameMode));
-    h.i32(static_cast<int32_t>(world.endState));
+    // Whether the match is decided, not the verdict: win or lose depends on which client looks,
+    // and the digests of all clients of a match must agree.
+    h.i32(world.endState == EndState::none ? 0 : 1);
     h.list(world.silverList);
     h.list(world.goldList);
     h.count(world.spotLists.size());

@@ -17,6 +17,7 @@ struct Target {
     int64_t dx = 0;  ///< target centre minus own centre
     int64_t dy = 0;
     bool player = false;
+    int32_t index = -1;  ///< the player's number
 };
 
 int64_t centreX(const Player& p) {
@@ -35,7 +36,8 @@ std::optional<Target> nearestPlayer(const World& world, const Player& me) {
     for (std::size_t i = 0; i < world.players.size(); ++i) {
         if (static_cast<int32_t>(i) == world.myself) continue;
         const Player& other = world.players[i];
-        Target t{centreX(other) - centreX(me), centreY(other) - centreY(me), true};
+        Target t{centreX(other) - centreX(me), centreY(other) - centreY(me), true,
+                 static_cast<int32_t>(i)};
         if (!best || distance(t.dx, t.dy) < distance(best->dx, best->dy)) best = t;
     }
     return best;
@@ -82,14 +84,25 @@ class AiDriver final : public Driver {
         if (!target) target = nearestPlayer(world, me);
         if (!target) return "___";
 
-        // Walk to a spot until standing on it; keep some distance from a player to shoot.
-        int sign = target->dx < 0 ? -1 : 1;
-        const int64_t keep = target->player ? 90 : 3;
+        // Walk onto a spot; against a player hold a shooting distance: a shot starts some 30
+        // pixels ahead of the shooter and would fly past a player standing too close.
+        // Two players in one place part to different sides: the lower number goes left.
+        const int sign = target->dx != 0                ? (target->dx < 0 ? -1 : 1)
+                         : target->index > world.myself ? 1
+                                                        : -1;
+        const char toward = sign < 0 ? 'l' : 'r';
+        const char away = sign < 0 ? 'r' : 'l';
+        const int64_t reach = target->player ? 160 : 3;
+        const bool level = std::llabs(target->dy) < 25;
         char move = '_';
-        if (std::llabs(target->dx) > keep) {
-            move = sign < 0 ? 'l' : 'r';
+        if (target->dy > 40 && std::llabs(target->dx) < 60) {
+            move = me.looksLeft ? 'l' : 'r';  // right below: walk on until the floor ends
+        } else if (std::llabs(target->dx) > reach || (target->player && !level)) {
+            move = std::llabs(target->dx) > 3 ? toward : '_';
+        } else if (target->player && std::llabs(target->dx) < 60) {
+            move = away;
         } else if (target->player && me.looksLeft != (sign < 0)) {
-            move = sign < 0 ? 'l' : 'r';  // one tick of intent turns the player around
+            move = toward;  // one tick of intent turns the player around
         }
 
         bool jump = false;

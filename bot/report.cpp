@@ -6,17 +6,11 @@
 
 namespace brallo::bot {
 
-uint64_t sharedDigest(const game::World& world) {
-    if (world.endState == game::EndState::none) return game::digest(world);
-    game::World seen = world;  // only once the match is decided
-    seen.endState = game::EndState::win;
-    return game::digest(seen);
-}
-
 void Reporter::afterStep(int64_t tick, const game::World& world) {
     if (digestEvery_ <= 0 || tick % digestEvery_ != 0) return;
+    // game::digest counts endState only as decided or not, so every client prints the same.
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(sharedDigest(world)));
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(game::digest(world)));
     out_ << "tick " << tick << " digest " << hex << '\n';
     if (printPlayers_) players("tick " + std::to_string(tick), world);
     out_.flush();

@@ -10,10 +10,6 @@
 
 namespace brallo::bot {
 
-/// The world's digest as every client of the match computes it: `endState` counts only as
-/// decided or not, since win or lose depends on which player is looking.
-uint64_t sharedDigest(const game::World& world);
-
 class Reporter {
   public:
     /// `digestEvery` 0 prints no per-tick lines.

@@ -48,6 +48,10 @@ struct BadCommandLine {
     const char* message;  ///< part of the error output
 };
 
+void PrintTo(const BadCommandLine& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BotRejects : public ::testing::TestWithParam<BadCommandLine> {};
 
 TEST_P(BotRejects, WithAMessageAndStatus2) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -105,6 +106,25 @@ struct ThingContainer {
 
 using WeaponList = std::vector<const Weapon*>;
 
+class Broadphase;
+
+/// Lookup structures derived from the blocks and players that speed up the things step
+/// (broadphase.h). Not part of the simulation state: a copy starts empty and is rebuilt when
+/// first needed, and digests leave it out.
+class BroadphaseCache {
+  public:
+    BroadphaseCache();
+    ~BroadphaseCache();
+    BroadphaseCache(const BroadphaseCache&);
+    BroadphaseCache& operator=(const BroadphaseCache&);
+    BroadphaseCache(BroadphaseCache&&) noexcept;
+    BroadphaseCache& operator=(BroadphaseCache&&) noexcept;
+    Broadphase& get();
+
+  private:
+    std::unique_ptr<Broadphase> index_;
+};
+
 /// Everything the simulation of one match reads and writes.
 struct World {
     World();
@@ -122,6 +142,7 @@ struct World {
     /// The lists captured by weapon spots when they were made; spots refer to them by index,
     /// so replacing silverList or goldList later does not change an existing spot.
     std::vector<WeaponList> spotLists;
+    BroadphaseCache broadphase;  ///< derived data, see BroadphaseCache
 };
 
 Rect bounds(const Player& p);

@@ -1,0 +1,209 @@
+// The block grid and the player masks of the things step, and the world's cache that holds them.
+#include "brallo/game/broadphase.h"
+
+#include <algorithm>
+
+namespace brallo::game {
+
+BroadphaseCache::BroadphaseCache() = default;
+BroadphaseCache::~BroadphaseCache() = default;
+BroadphaseCache::BroadphaseCache(const BroadphaseCache&) {}
+BroadphaseCache& BroadphaseCache::operator=(const BroadphaseCache& other) {
+    if (this != &other) index_.reset();
+    return *this;
+}
+BroadphaseCache::BroadphaseCache(BroadphaseCache&&) noexcept = default;
+BroadphaseCache& BroadphaseCache::operator=(BroadphaseCache&&) noexcept = default;
+
+Broadphase& BroadphaseCache::get() {
+    if (!index_) index_ = std::make_unique<Broadphase>();
+    return *index_;
+}
+
+namespace {
+
+// An object whose extent is at least this is not put into cells: it would fill the grid.
+constexpr int64_t hugeExtent = int64_t{1} << 24;
+// A block over more cells than this joins the `everywhere` list instead.
+constexpr int64_t maxBlockCells = 256;
+constexpr int32_t maxColumns = 4096;
+
+// The values a rectangle's collisions can depend on along one axis: its start and its inclusive
+// end, as collide() computes it (wrapping). A wrapped end lies below the start; any rectangle
+// that collides with it then covers both, so [min, max] is where its partners must reach.
+struct Extent {
+    int64_t lo, hi;
+};
+Extent extent(int32_t start, int32_t size) {
+    const int32_t end = wrapSub(wrapAdd(start, size), 1);
+    return {std::min(start, end), std::max(start, end)};
+}
+
+bool sameBlock(const Block& a, const Block& b) {
+    return a.pos == b.pos && a.size == b.size && a.platform == b.platform;
+}
+
+}  // namespace
+
+Span spanOf(const Rect& r) {
+    return {r.x, wrapSub(wrapAdd(r.x, r.w), 1), r.y, wrapSub(wrapAdd(r.y, r.h), 1)};
+}
+
+int32_t Broadphase::cellX(int32_t x) const {
+    const int64_t c = (int64_t{x} - originX_) >> shift_;
+    return static_cast<int32_t>(std::clamp<int64_t>(c, 0, columns_ - 1));
+}
+
+int32_t Broadphase::cellY(int32_t y) const {
+    const int64_t c = (int64_t{y} - originY_) >> shift_;
+    return static_cast<int32_t>(std::clamp<int64_t>(c, 0, rows_ - 1));
+}
+
+CellRange Broadphase::cells(const Span& s) const {
+    return {cellX(s.x0), cellX(s.x1), cellY(s.y0), cellY(s.y1)};
+}
+
+bool Broadphase::nearBlocks(const Span& s) const {
+    return s.x1 >= minX_ && s.x0 <= maxX_ && s.y1 >= minY_ && s.y0 <= maxY_;
+}
+
+std::span<const uint32_t> Broadphase::blocksIn(int32_t cx, int32_t cy) const {
+    const size_t cell = static_cast<size_t>(cy) * static_cast<size_t>(columns_) + cx;
+    return {cellBlocks_.data() + cellStart_[cell], cellBlocks_.data() + cellStart_[cell + 1]};
+}
+
+void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
+    if (built_ && blocks.size() == source_.size() &&
+        std::equal(blocks.begin(), blocks.end(), source_.begin(), sameBlock)) {
+        return;
+    }
+    source_ = blocks;
+    built_ = true;
+    playersIndexed_ = false;
+    everywhere_.clear();
+
+    std::vector<Extent> xs, ys;
+    xs.reserve(blocks.size());
+    ys.reserve(blocks.size());
+    minX_ = minY_ = INT64_MAX;
+    maxX_ = maxY_ = INT64_MIN;
+    for (const Block& b : blocks) {
+        xs.push_back(extent(b.pos.x, b.size.x));
+        ys.push_back(extent(b.pos.y, b.size.y));
+        const Extent& x = xs.back();
+        const Extent& y = ys.back();
+        if (x.hi - x.lo >= hugeExtent || y.hi - y.lo >= hugeExtent) continue;
+        minX_ = std::min(minX_, x.lo);
+        maxX_ = std::max(maxX_, x.hi);
+        minY_ = std::min(minY_, y.lo);
+        maxY_ = std::max(maxY_, y.hi);
+    }
+    if (minX_ > maxX_) {  // nothing to grid: an empty extent that no span reaches
+        minX_ = minY_ = 0;
+        maxX_ = maxY_ = -1;
+    }
+
+    // Cells of 32 pixels or more, as many as the blocks can use without the table outgrowing
+    // them; a map spread far apart gets larger cells rather than a huge table.
+    const int64_t cellLimit =
+        std::clamp<int64_t>(16 * static_cast<int64_t>(blocks.size()), 4096, int64_t{1} << 18);
+    originX_ = minX_;
+    originY_ = minY_;
+    shift_ = 5;
+    auto dims = [&] {
+        columns_ = static_cast<int32_t>(std::max<int64_t>(0, maxX_ - minX_) >> shift_) + 1;
+        rows_ = static_cast<int32_t>(std::max<int64_t>(0, maxY_ - minY_) >> shift_) + 1;
+    };
+    for (dims();
+         columns_ > maxColumns || rows_ > maxColumns || int64_t{columns_} * rows_ > cellLimit;
+         dims()) {
+        ++shift_;
+    }
+
+    const size_t cellCount = static_cast<size_t>(columns_) * static_cast<size_t>(rows_);
+    cellStart_.assign(cellCount + 1, 0);
+    std::vector<CellRange> ranges(blocks.size());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const Extent& x = xs[i];
+        const Extent& y = ys[i];
+        CellRange& r = ranges[i];
+        if (x.hi - x.lo >= hugeExtent || y.hi - y.lo >= hugeExtent) {
+            everywhere_.push_back(static_cast<uint32_t>(i));
+            continue;
+        }
+        r = cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
+                       static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)});
+        if (r.count() > maxBlockCells) {
+            everywhere_.push_back(static_cast<uint32_t>(i));
+            r = CellRange{};
+            continue;
+        }
+        for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+            for (int32_t cx = r.x0; cx <= r.x1; ++cx) {
+                ++cellStart_[static_cast<size_t>(cy) * columns_ + cx + 1];
+            }
+        }
+    }
+    for (size_t c = 0; c < cellCount; ++c) cellStart_[c + 1] += cellStart_[c];
+    cellBlocks_.assign(cellStart_[cellCount], 0);
+    std::vector<uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
+    // In index order, so every cell lists its blocks in increasing index order.
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const CellRange& r = ranges[i];
+        for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+            for (int32_t cx = r.x0; cx <= r.x1; ++cx) {
+                cellBlocks_[fill[static_cast<size_t>(cy) * columns_ + cx]++] =
+                    static_cast<uint32_t>(i);
+            }
+        }
+    }
+    playerMask_.assign(cellCount, 0);
+    touched_.clear();
+    touched_.reserve(cellCount);
+}
+
+void Broadphase::syncPlayers(const std::vector<Player>& players) {
+    for (uint32_t cell : touched_) playerMask_[cell] = 0;
+    touched_.clear();
+    playersEverywhere_ = 0;
+    playersIndexed_ = built_ && players.size() <= maxIndexedPlayers;
+    if (!playersIndexed_) return;
+    pMinX_ = pMinY_ = INT64_MAX;
+    pMaxX_ = pMaxY_ = INT64_MIN;
+    for (size_t i = 0; i < players.size(); ++i) {
+        const uint64_t bit = uint64_t{1} << i;
+        const Rect b = bounds(players[i]);
+        const Extent x = extent(b.x, b.w);
+        const Extent y = extent(b.y, b.h);
+        const CellRange r = cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
+                                       static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)});
+        if (r.count() > maxQueryCells) {
+            playersEverywhere_ |= bit;
+            continue;
+        }
+        pMinX_ = std::min(pMinX_, x.lo);
+        pMaxX_ = std::max(pMaxX_, x.hi);
+        pMinY_ = std::min(pMinY_, y.lo);
+        pMaxY_ = std::max(pMaxY_, y.hi);
+        for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+            for (int32_t cx = r.x0; cx <= r.x1; ++cx) {
+                const uint32_t cell = static_cast<uint32_t>(cy) * columns_ + cx;
+                if (playerMask_[cell] == 0) touched_.push_back(cell);
+                playerMask_[cell] |= bit;
+            }
+        }
+    }
+}
+
+uint64_t Broadphase::playersIn(const CellRange& r, const Span& s) const {
+    uint64_t m = playersEverywhere_;
+    if (s.x1 < pMinX_ || s.x0 > pMaxX_ || s.y1 < pMinY_ || s.y0 > pMaxY_) return m;
+    if (r.count() > maxQueryCells) return ~uint64_t{0};
+    for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+        const uint64_t* row = playerMask_.data() + static_cast<size_t>(cy) * columns_;
+        for (int32_t cx = r.x0; cx <= r.x1; ++cx) m |= row[cx];
+    }
+    return m;
+}
+
+}  // namespace brallo::game

@@ -82,6 +82,13 @@ TEST(Foreground, CutsOffShapesLeftOfTheOriginAndRefusesHugeMaps) {
     EXPECT_THROW(renderForeground(loadMapShape("b:0|0|100000|10\r\n")), std::runtime_error);
 }
 
+TEST(Foreground, EmptyMapStillHasSomeOpacity) {
+    // A picture whose every alpha byte is 0 would be drawn opaque by the game.
+    const Canvas c = renderForeground(loadMapShape(""));
+    EXPECT_GT(c.at(0, 0).a, 0);
+    EXPECT_LT(c.at(0, 0).a, 8);
+}
+
 // Camera positions a player inside the map can cause, and the window corner where each layer
 // lands; the layer must reach the window's right and bottom edges.
 TEST(Parallax, LayersCoverTheWindowWhereverTheCameraGoes) {

@@ -113,6 +113,11 @@ Canvas renderForeground(const MapShape& shape) {
     }
     for (const game::Rect& r : shape.silver) drawSpot(canvas, r, game::silverSpotColor);
     for (const game::Rect& r : shape.gold) drawSpot(canvas, r, game::goldSpotColor);
+    // The game's loader shows a picture without any opacity as wholly opaque; one barely
+    // visible pixel keeps an empty map's picture see-through.
+    if (shape.blocks.empty() && shape.silver.empty() && shape.gold.empty()) {
+        canvas.set(0, 0, Pixel{0, 0, 0, 1});
+    }
     return canvas;
 }
 

@@ -144,7 +144,8 @@ struct Search {
         return false;
     }
 
-    void run(const Player& start, int64_t maxStates) {
+    // `start` is a copy: the world's own player is overwritten for every move.
+    void run(const Player start, int64_t maxStates) {
         StateSet visited(maxStates);
         std::vector<State> queue{stateOf(start)};
         visited.insert(keyOf(queue.front()));

@@ -19,12 +19,12 @@ struct BotRun {
 
 BotRun runBot(const ScratchDir& dir, const std::vector<std::string>& args,
               std::chrono::milliseconds limit = 20s) {
-    Child::Spec spec;
-    spec.argv = {botPath()};
-    spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-    spec.outPath = dir.file("bot.out");
-    spec.errPath = dir.file("bot.err");
-    Child bot(spec);
+    Child::Launch launch;
+    launch.argv = {botPath()};
+    launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+    launch.outPath = dir.file("bot.out");
+    launch.errPath = dir.file("bot.err");
+    Child bot(launch);
     auto status = bot.wait(limit);
     return {status, bot.out(), bot.err()};
 }
@@ -118,15 +118,15 @@ class BotAgainstScriptedServer : public ::testing::Test {
   protected:
     void start(const std::vector<std::string>& extra) {
         writeFile(dir_.file("script.txt"), "_r_\njls\nc__\n");
-        Child::Spec spec;
-        spec.argv = {botPath(),        "127.0.0.1:" + std::to_string(server_.port()),
-                     "--data",         dataDir(),
-                     "--script",       dir_.file("script.txt"),
-                     "--digest-every", "1"};
-        spec.argv.insert(spec.argv.end(), extra.begin(), extra.end());
-        spec.outPath = dir_.file("bot.out");
-        spec.errPath = dir_.file("bot.err");
-        bot_ = std::make_unique<Child>(spec);
+        Child::Launch launch;
+        launch.argv = {botPath(),        "127.0.0.1:" + std::to_string(server_.port()),
+                       "--data",         dataDir(),
+                       "--script",       dir_.file("script.txt"),
+                       "--digest-every", "1"};
+        launch.argv.insert(launch.argv.end(), extra.begin(), extra.end());
+        launch.outPath = dir_.file("bot.out");
+        launch.errPath = dir_.file("bot.err");
+        bot_ = std::make_unique<Child>(launch);
         ASSERT_TRUE(server_.accept());
         ASSERT_TRUE(server_.serveSetup("2", "1", "0042", {"map map1\n"}));
     }

@@ -25,13 +25,13 @@ class VirtualDisplay {
             std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
             std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
             if (std::filesystem::exists(lock) || std::filesystem::exists(socket)) continue;
-            Child::Spec spec;
-            spec.argv = {xvfbPath(), ":" + std::to_string(n), "-screen",
-                         "0",        "1024x768x24",           "-nolisten",
-                         "tcp"};
-            spec.outPath = dir.file("xvfb.out");
-            spec.errPath = dir.file("xvfb.err");
-            auto xvfb = std::make_unique<Child>(spec);
+            Child::Launch launch;
+            launch.argv = {xvfbPath(), ":" + std::to_string(n), "-screen",
+                           "0",        "1024x768x24",           "-nolisten",
+                           "tcp"};
+            launch.outPath = dir.file("xvfb.out");
+            launch.errPath = dir.file("xvfb.err");
+            auto xvfb = std::make_unique<Child>(launch);
             bool up =
                 waitUntil([&] { return std::filesystem::exists(socket) || !xvfb->running(); }, 10s);
             if (up && xvfb->running()) {
@@ -66,13 +66,13 @@ class VirtualDisplay {
 // One xdotool command on the display; its standard output.
 std::string xdotool(const ScratchDir& dir, const std::string& display,
                     const std::vector<std::string>& args) {
-    Child::Spec spec;
-    spec.argv = {VirtualDisplay::findProgram("xdotool")};
-    spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-    spec.outPath = dir.file("xdotool.out");
-    spec.errPath = dir.file("xdotool.err");
-    spec.env = {"DISPLAY=" + display};
-    Child tool(spec);
+    Child::Launch launch;
+    launch.argv = {VirtualDisplay::findProgram("xdotool")};
+    launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+    launch.outPath = dir.file("xdotool.out");
+    launch.errPath = dir.file("xdotool.err");
+    launch.env = {"DISPLAY=" + display};
+    Child tool(launch);
     tool.wait(10s);
     return tool.out();
 }
@@ -107,28 +107,28 @@ TEST(RealClient, KeysReachTheBotAndTheBotOutlivesTheClient) {
     ASSERT_TRUE(display.up()) << readFile(dir.file("xvfb.err"));
 
     Relay relay(dir, 2, 16, 4242);
-    Child::Spec clientSpec;
-    clientSpec.argv = {clientPath()};
-    clientSpec.workDir = dataDir();
+    Child::Launch clientLaunch;
+    clientLaunch.argv = {clientPath()};
+    clientLaunch.workDir = dataDir();
     // The client keeps its SDL objects until the process ends, by design; in a sanitizer build
     // the leak report at exit would turn its status 0 into 1.
-    clientSpec.env = {"DISPLAY=" + display.name(), "SDL_AUDIODRIVER=dummy",
-                      "ASAN_OPTIONS=detect_leaks=0"};
-    clientSpec.input = relay.address() + "\n";
-    clientSpec.outPath = dir.file("client.out");
-    clientSpec.errPath = dir.file("client.err");
-    Child client(clientSpec);
+    clientLaunch.env = {"DISPLAY=" + display.name(), "SDL_AUDIODRIVER=dummy",
+                        "ASAN_OPTIONS=detect_leaks=0"};
+    clientLaunch.input = relay.address() + "\n";
+    clientLaunch.outPath = dir.file("client.out");
+    clientLaunch.errPath = dir.file("client.err");
+    Child client(clientLaunch);
     // The client asks first, so it is player 0.
     ASSERT_TRUE(waitUntil(
         [&] { return relay.process().err().find("as player 0") != std::string::npos; }, 20s))
         << client.err();
 
-    Child::Spec botSpec;
-    botSpec.argv = {botPath(), relay.address(),  "--data", dataDir(),
-                    "--idle",  "--digest-every", "1",      "--print-players"};
-    botSpec.outPath = dir.file("bot.out");
-    botSpec.errPath = dir.file("bot.err");
-    Child bot(botSpec);
+    Child::Launch botLaunch;
+    botLaunch.argv = {botPath(), relay.address(),  "--data", dataDir(),
+                      "--idle",  "--digest-every", "1",      "--print-players"};
+    botLaunch.outPath = dir.file("bot.out");
+    botLaunch.errPath = dir.file("bot.err");
+    Child bot(botLaunch);
 
     ASSERT_TRUE(waitUntil([&] { return client.out().find("main loop") != std::string::npos; }, 30s))
         << client.out() << client.err();
@@ -220,12 +220,12 @@ TEST(RealClient, KeysReachTheBotAndTheBotOutlivesTheClient) {
 
     // The simulation's prediction: a replay of the recorded commands gives the bot's worlds,
     // player 0's position included, tick by tick.
-    Child::Spec replaySpec;
-    replaySpec.argv = {botPath(),        "--replay", relay.recordFile(), "--data", dataDir(),
-                       "--digest-every", "1",        "--print-players"};
-    replaySpec.outPath = dir.file("replay.out");
-    replaySpec.errPath = dir.file("replay.err");
-    Child replay(replaySpec);
+    Child::Launch replayLaunch;
+    replayLaunch.argv = {botPath(),        "--replay", relay.recordFile(), "--data", dataDir(),
+                         "--digest-every", "1",        "--print-players"};
+    replayLaunch.outPath = dir.file("replay.out");
+    replayLaunch.errPath = dir.file("replay.err");
+    Child replay(replayLaunch);
     ASSERT_EQ(replay.wait(30s), std::optional<int>(0)) << replay.err();
     const auto replayed = linesStarting(replay.out(), "tick ");
     ASSERT_FALSE(replayed.empty());

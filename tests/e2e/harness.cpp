@@ -27,11 +27,11 @@ ScratchDir::~ScratchDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-Child::Child(const Spec& spec) : spec_(spec) {
+Child::Child(const Launch& launch) : launch_(launch) {
     int input[2];
     if (::pipe(input) != 0) throw std::runtime_error("pipe failed");
     std::vector<char*> argv;
-    for (const std::string& a : spec_.argv) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : launch_.argv) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     pid_ = ::fork();
@@ -41,15 +41,15 @@ Child::Child(const Spec& spec) : spec_(spec) {
         ::dup2(input[0], 0);
         ::close(input[0]);
         ::close(input[1]);
-        int out = ::open(spec_.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = ::open(spec_.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = ::open(launch_.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = ::open(launch_.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0) ::_exit(126);
         ::dup2(out, 1);
         ::dup2(err, 2);
         ::close(out);
         ::close(err);
-        if (::chdir(spec_.workDir.c_str()) != 0) ::_exit(126);
-        for (const std::string& e : spec_.env) {
+        if (::chdir(launch_.workDir.c_str()) != 0) ::_exit(126);
+        for (const std::string& e : launch_.env) {
             auto eq = e.find('=');
             ::setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
         }
@@ -58,8 +58,8 @@ Child::Child(const Spec& spec) : spec_(spec) {
     }
     ::close(input[0]);
     // The inputs the tests give are a line or two, far below the pipe's capacity.
-    if (!spec_.input.empty()) {
-        [[maybe_unused]] ssize_t n = ::write(input[1], spec_.input.data(), spec_.input.size());
+    if (!launch_.input.empty()) {
+        [[maybe_unused]] ssize_t n = ::write(input[1], launch_.input.data(), launch_.input.size());
     }
     ::close(input[1]);
 }
@@ -95,10 +95,10 @@ bool Child::running() {
 }
 
 std::string Child::out() const {
-    return readFile(spec_.outPath);
+    return readFile(launch_.outPath);
 }
 std::string Child::err() const {
-    return readFile(spec_.errPath);
+    return readFile(launch_.errPath);
 }
 
 std::string readFile(const std::string& path) {
@@ -143,29 +143,29 @@ Relay::Relay(const ScratchDir& dir, int32_t players, int32_t tickMs, uint32_t se
              const std::string& configFile)
     : recordDir_(dir.file("records")) {
     std::filesystem::create_directories(recordDir_);
-    Child::Spec spec;
-    spec.argv = {relayPath(),
-                 "--bind",
-                 "127.0.0.1",
-                 "--port",
-                 "0",
-                 "--players",
-                 std::to_string(players),
-                 "--tick-ms",
-                 std::to_string(tickMs),
-                 "--seed",
-                 std::to_string(seed),
-                 "--timeout",
-                 "10",
-                 "--record",
-                 recordDir_};
+    Child::Launch launch;
+    launch.argv = {relayPath(),
+                   "--bind",
+                   "127.0.0.1",
+                   "--port",
+                   "0",
+                   "--players",
+                   std::to_string(players),
+                   "--tick-ms",
+                   std::to_string(tickMs),
+                   "--seed",
+                   std::to_string(seed),
+                   "--timeout",
+                   "10",
+                   "--record",
+                   recordDir_};
     if (!configFile.empty()) {
-        spec.argv.push_back("--config");
-        spec.argv.push_back(configFile);
+        launch.argv.push_back("--config");
+        launch.argv.push_back(configFile);
     }
-    spec.outPath = dir.file("relay.out");
-    spec.errPath = dir.file("relay.err");
-    child_ = std::make_unique<Child>(spec);
+    launch.outPath = dir.file("relay.out");
+    launch.errPath = dir.file("relay.err");
+    child_ = std::make_unique<Child>(launch);
 
     // The first line of its error output names the port it listens on.
     static const std::regex listening(R"(port (\d+))");

@@ -35,7 +35,7 @@ class ScratchDir {
 /// `errPath`; its standard input reads `input` and then ends. Killed and reaped on destruction.
 class Child {
   public:
-    struct Spec {
+    struct Launch {
         std::vector<std::string> argv;
         std::string outPath;
         std::string errPath;
@@ -43,7 +43,7 @@ class Child {
         std::vector<std::string> env;  ///< "NAME=value" added to the environment
         std::string input;
     };
-    explicit Child(const Spec& spec);
+    explicit Child(const Launch& launch);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -58,7 +58,7 @@ class Child {
     std::string err() const;
 
   private:
-    Spec spec_;
+    Launch launch_;
     pid_t pid_ = -1;
     std::optional<int> status_;
 };

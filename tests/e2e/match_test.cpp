@@ -28,12 +28,12 @@ std::string pointsOf(const std::string& out) {
 
 std::unique_ptr<Child> startBot(const ScratchDir& dir, const std::string& name,
                                 const std::vector<std::string>& args) {
-    Child::Spec spec;
-    spec.argv = {botPath()};
-    spec.argv.insert(spec.argv.end(), args.begin(), args.end());
-    spec.outPath = dir.file(name + ".out");
-    spec.errPath = dir.file(name + ".err");
-    return std::make_unique<Child>(spec);
+    Child::Launch launch;
+    launch.argv = {botPath()};
+    launch.argv.insert(launch.argv.end(), args.begin(), args.end());
+    launch.outPath = dir.file(name + ".out");
+    launch.errPath = dir.file(name + ".err");
+    return std::make_unique<Child>(launch);
 }
 
 std::string replay(const ScratchDir& dir, const std::string& record, const std::string& name) {

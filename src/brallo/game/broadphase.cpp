@@ -45,33 +45,6 @@ bool sameBlock(const Block& a, const Block& b) {
 
 }  // namespace
 
-Span spanOf(const Rect& r) {
-    return {r.x, wrapSub(wrapAdd(r.x, r.w), 1), r.y, wrapSub(wrapAdd(r.y, r.h), 1)};
-}
-
-int32_t Broadphase::cellX(int32_t x) const {
-    const int64_t c = (int64_t{x} - originX_) >> shift_;
-    return static_cast<int32_t>(std::clamp<int64_t>(c, 0, columns_ - 1));
-}
-
-int32_t Broadphase::cellY(int32_t y) const {
-    const int64_t c = (int64_t{y} - originY_) >> shift_;
-    return static_cast<int32_t>(std::clamp<int64_t>(c, 0, rows_ - 1));
-}
-
-CellRange Broadphase::cells(const Span& s) const {
-    return {cellX(s.x0), cellX(s.x1), cellY(s.y0), cellY(s.y1)};
-}
-
-bool Broadphase::nearBlocks(const Span& s) const {
-    return s.x1 >= minX_ && s.x0 <= maxX_ && s.y1 >= minY_ && s.y0 <= maxY_;
-}
-
-std::span<const uint32_t> Broadphase::blocksIn(int32_t cx, int32_t cy) const {
-    const size_t cell = static_cast<size_t>(cy) * static_cast<size_t>(columns_) + cx;
-    return {cellBlocks_.data() + cellStart_[cell], cellBlocks_.data() + cellStart_[cell + 1]};
-}
-
 void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
     if (built_ && blocks.size() == source_.size() &&
         std::equal(blocks.begin(), blocks.end(), source_.begin(), sameBlock)) {
@@ -79,6 +52,9 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
     }
     source_ = blocks;
     built_ = true;
+    blockSpans_.clear();
+    blockSpans_.reserve(blocks.size());
+    for (const Block& b : blocks) blockSpans_.push_back(spanOf(bounds(b)));
     playersIndexed_ = false;
     everywhere_.clear();
 
@@ -107,8 +83,8 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
     // them; a map spread far apart gets larger cells rather than a huge table.
     const int64_t cellLimit =
         std::clamp<int64_t>(16 * static_cast<int64_t>(blocks.size()), 4096, int64_t{1} << 18);
-    originX_ = minX_;
-    originY_ = minY_;
+    originX_ = static_cast<int32_t>(minX_);
+    originY_ = static_cast<int32_t>(minY_);
     shift_ = 5;
     auto dims = [&] {
         columns_ = static_cast<int32_t>(std::max<int64_t>(0, maxX_ - minX_) >> shift_) + 1;
@@ -157,9 +133,13 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
             }
         }
     }
-    playerMask_.assign(cellCount, 0);
+    // Player cells: four block cells each way.
+    pColumns_ = ((columns_ - 1) >> 2) + 1;
+    pRows_ = ((rows_ - 1) >> 2) + 1;
+    const size_t playerCellCount = static_cast<size_t>(pColumns_) * static_cast<size_t>(pRows_);
+    playerMask_.assign(playerCellCount, 0);
     touched_.clear();
-    touched_.reserve(cellCount);
+    touched_.reserve(playerCellCount);
 }
 
 void Broadphase::syncPlayers(const std::vector<Player>& players) {
@@ -168,15 +148,18 @@ void Broadphase::syncPlayers(const std::vector<Player>& players) {
     playersEverywhere_ = 0;
     playersIndexed_ = built_ && players.size() <= maxIndexedPlayers;
     if (!playersIndexed_) return;
+    playerSpans_.clear();
     pMinX_ = pMinY_ = INT64_MAX;
     pMaxX_ = pMaxY_ = INT64_MIN;
     for (size_t i = 0; i < players.size(); ++i) {
         const uint64_t bit = uint64_t{1} << i;
         const Rect b = bounds(players[i]);
+        playerSpans_.push_back(spanOf(b));
         const Extent x = extent(b.x, b.w);
         const Extent y = extent(b.y, b.h);
-        const CellRange r = cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
-                                       static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)});
+        const CellRange r =
+            coarse(cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
+                              static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)}));
         if (r.count() > maxQueryCells) {
             playersEverywhere_ |= bit;
             continue;
@@ -187,23 +170,12 @@ void Broadphase::syncPlayers(const std::vector<Player>& players) {
         pMaxY_ = std::max(pMaxY_, y.hi);
         for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
             for (int32_t cx = r.x0; cx <= r.x1; ++cx) {
-                const uint32_t cell = static_cast<uint32_t>(cy) * columns_ + cx;
+                const uint32_t cell = static_cast<uint32_t>(cy) * pColumns_ + cx;
                 if (playerMask_[cell] == 0) touched_.push_back(cell);
                 playerMask_[cell] |= bit;
             }
         }
     }
-}
-
-uint64_t Broadphase::playersIn(const CellRange& r, const Span& s) const {
-    uint64_t m = playersEverywhere_;
-    if (s.x1 < pMinX_ || s.x0 > pMaxX_ || s.y1 < pMinY_ || s.y0 > pMaxY_) return m;
-    if (r.count() > maxQueryCells) return ~uint64_t{0};
-    for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
-        const uint64_t* row = playerMask_.data() + static_cast<size_t>(cy) * columns_;
-        for (int32_t cx = r.x0; cx <= r.x1; ++cx) m |= row[cx];
-    }
-    return m;
 }
 
 }  // namespace brallo::game

@@ -24,7 +24,13 @@ struct Span {
     int32_t x0, x1, y0, y1;
     bool ordered() const { return x0 <= x1 && y0 <= y1; }
 };
-Span spanOf(const Rect& r);
+inline Span spanOf(const Rect& r) {
+    return {r.x, wrapSub(wrapAdd(r.x, r.w), 1), r.y, wrapSub(wrapAdd(r.y, r.h), 1)};
+}
+/// collide() of the rectangles the spans come from, term by term.
+inline bool overlap(const Span& a, const Span& b) {
+    return a.x1 >= b.x0 && b.x1 >= a.x0 && a.y1 >= b.y0 && b.y1 >= a.y0;
+}
 
 class Broadphase {
   public:
@@ -43,38 +49,78 @@ class Broadphase {
 
     /// The cells an ordered span touches, clamped to the grid: anything outside the grid falls
     /// into the border cells, so two spans that overlap always share a cell.
-    CellRange cells(const Span& s) const;
+    CellRange cells(const Span& s) const {
+        return {cellX(s.x0), cellX(s.x1), cellY(s.y0), cellY(s.y1)};
+    }
     /// False when no block of the grid can touch the span (blocks in `everywhere` aside).
-    bool nearBlocks(const Span& s) const;
+    bool nearBlocks(const Span& s) const {
+        return s.x1 >= minX_ && s.x0 <= maxX_ && s.y1 >= minY_ && s.y0 <= maxY_;
+    }
     /// Block indices registered in one cell, increasing.
-    std::span<const uint32_t> blocksIn(int32_t cx, int32_t cy) const;
+    std::span<const uint32_t> blocksIn(int32_t cx, int32_t cy) const {
+        const size_t cell = static_cast<size_t>(cy) * static_cast<size_t>(columns_) + cx;
+        return {cellBlocks_.data() + cellStart_[cell], cellBlocks_.data() + cellStart_[cell + 1]};
+    }
     /// Blocks too large for the cells: candidates for every thing, increasing.
     std::span<const uint32_t> everywhere() const { return everywhere_; }
-    /// Bit i set: player i may touch a span over these cells.
-    uint64_t playersIn(const CellRange& r, const Span& s) const;
+    /// The span of block i as of the last syncBlocks.
+    const Span& blockSpan(uint32_t i) const { return blockSpans_[i]; }
+    /// Bit i set: player i may touch the span, whose block cells are given. The players have a grid
+    /// of their own, coarser than the blocks' so that its masks stay in the nearest cache.
+    uint64_t playersNear(const Span& s, const CellRange& blockCells) const {
+        uint64_t m = playersEverywhere_;
+        if (s.x1 < pMinX_ || s.x0 > pMaxX_ || s.y1 < pMinY_ || s.y0 > pMaxY_) return m;
+        const CellRange r = coarse(blockCells);
+        if (r.x0 == r.x1 && r.y0 == r.y1) {
+            return m | playerMask_[static_cast<size_t>(r.y0) * pColumns_ + r.x0];
+        }
+        if (r.count() > maxQueryCells) return ~uint64_t{0};
+        for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+            const uint64_t* row = playerMask_.data() + static_cast<size_t>(cy) * pColumns_;
+            for (int32_t cx = r.x0; cx <= r.x1; ++cx) m |= row[cx];
+        }
+        return m;
+    }
+    /// The span of player i as of the last syncPlayers.
+    const Span& playerSpan(size_t i) const { return playerSpans_[i]; }
 
     /// A buffer for merging candidates; kept to avoid allocating in every step.
     std::vector<uint32_t>& scratch() { return scratch_; }
 
   private:
-    int32_t cellX(int32_t x) const;
-    int32_t cellY(int32_t y) const;
+    // 32-bit on purpose: this runs for every thing. The difference of two ints is exact in
+    // unsigned arithmetic once the value is known not to lie below the origin.
+    static int32_t cellOf(int32_t v, int32_t origin, int shift, int32_t count) {
+        if (v < origin) return 0;
+        const uint32_t c = (static_cast<uint32_t>(v) - static_cast<uint32_t>(origin)) >> shift;
+        return c >= static_cast<uint32_t>(count) ? count - 1 : static_cast<int32_t>(c);
+    }
+    int32_t cellX(int32_t x) const { return cellOf(x, originX_, shift_, columns_); }
+    int32_t cellY(int32_t y) const { return cellOf(y, originY_, shift_, rows_); }
+    /// A player cell is four block cells each way: the block cell shifted right by two (the
+    /// clamping agrees, since the player grid's last cell holds the block grid's last cell).
+    static CellRange coarse(const CellRange& r) {
+        return {r.x0 >> 2, r.x1 >> 2, r.y0 >> 2, r.y1 >> 2};
+    }
 
     std::vector<Block> source_;  ///< the blocks the grid was built from
     bool built_ = false;
-    int64_t originX_ = 0, originY_ = 0;
+    int32_t originX_ = 0, originY_ = 0;
     int shift_ = 5;
     int32_t columns_ = 1, rows_ = 1;
     int64_t minX_ = 0, maxX_ = -1, minY_ = 0, maxY_ = -1;  ///< extent of the gridded blocks
     std::vector<uint32_t> cellStart_;                      ///< columns * rows + 1 offsets
     std::vector<uint32_t> cellBlocks_;
     std::vector<uint32_t> everywhere_;
+    std::vector<Span> blockSpans_;
 
     bool playersIndexed_ = false;
-    std::vector<uint64_t> playerMask_;  ///< per cell, zero outside `touched_`
+    int32_t pColumns_ = 1, pRows_ = 1;
+    std::vector<uint64_t> playerMask_;  ///< per player cell, zero outside `touched_`
     std::vector<uint32_t> touched_;
     uint64_t playersEverywhere_ = 0;
     int64_t pMinX_ = 0, pMaxX_ = -1, pMinY_ = 0, pMaxY_ = -1;
+    std::vector<Span> playerSpans_;
 
     std::vector<uint32_t> scratch_;
 };

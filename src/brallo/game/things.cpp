@@ -32,6 +32,13 @@ bool hitBlock(Thing& t, const Block& b) {
     return false;
 }
 
+// Thing::rect(), here where the compiler can inline it into the loop over every thing; the
+// differential test holds the two together.
+inline Rect rectOf(const Thing& t) {
+    const int32_t side = wrapAdd(wrapMul(2, t.size), 1);
+    return Rect{wrapSub(t.pos.x, t.size), wrapSub(t.pos.y, t.size), side, side};
+}
+
 // Moves a thing by its speed after adding its acceleration.
 void advance(Thing& t) {
     t.speed.x += t.acceleration.x;
@@ -57,12 +64,12 @@ void scanFrom(World& world, ThingContainer& tc, size_t firstPlayer, size_t first
 // Offers the thing the blocks among `candidates` (increasing indices, a superset of those it
 // touches) like the plain scan would. A callback that keeps the thing but moves it makes the
 // candidates stale: the rest is then scanned.
-void offerBlocks(World& world, ThingContainer& tc, const Rect& r,
-                 std::span<const uint32_t> candidates) {
+void offerBlocks(World& world, const Broadphase& grid, ThingContainer& tc, const Rect& r,
+                 const Span& s, std::span<const uint32_t> candidates) {
     Thing& t = tc.t;
     for (uint32_t i : candidates) {
+        if (!overlap(grid.blockSpan(i), s)) continue;
         const Block& b = world.blocks[i];
-        if (!collide(bounds(b), r)) continue;
         if (hitBlock(t, b)) {
             tc.used = false;
             return;
@@ -93,7 +100,7 @@ bool finishPlayers(World& world, ThingContainer& tc, const Rect& r, size_t next)
 // The grid's answer for one thing whose rectangle does not wrap, in the plain scan's order.
 void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingContainer& tc) {
     Thing& t = tc.t;
-    const Rect r = t.rect();
+    const Rect r = rectOf(t);
     const Span s = spanOf(r);
     if (!s.ordered()) {
         scanFrom(world, tc, 0, 0);
@@ -122,15 +129,14 @@ void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingCon
             playersMoved = false;
         }
         const size_t n = world.players.size();
-        uint64_t m = grid.playersIn(cells, s);
+        uint64_t m = grid.playersNear(s, cells);
         if (n < 64) m &= (uint64_t{1} << n) - 1;
         while (m != 0) {
             const size_t i = static_cast<size_t>(std::countr_zero(m));
             m &= m - 1;
-            Player& p = world.players[i];
-            if (!collide(bounds(p), r)) continue;
+            if (!overlap(grid.playerSpan(i), s)) continue;
             playersMoved = true;
-            if (hitPlayer(world, t, p)) {
+            if (hitPlayer(world, t, world.players[i])) {
                 tc.used = false;
                 return;
             }
@@ -141,23 +147,30 @@ void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingCon
 
     const auto everywhere = grid.everywhere();
     if (!grid.nearBlocks(s)) {
-        offerBlocks(world, tc, r, everywhere);
+        offerBlocks(world, grid, tc, r, s, everywhere);
     } else if (cells.count() == 1 && everywhere.empty()) {
-        offerBlocks(world, tc, r, grid.blocksIn(cells.x0, cells.y0));
+        offerBlocks(world, grid, tc, r, s, grid.blocksIn(cells.x0, cells.y0));
     } else if (cells.count() > Broadphase::maxQueryCells) {
         scanFrom(world, tc, world.players.size(), 0);
     } else {
+        // Only the blocks that touch the thing are kept, so there is seldom anything to sort;
+        // a block over several cells shows up once per cell.
         std::vector<uint32_t>& merged = grid.scratch();
-        merged.assign(everywhere.begin(), everywhere.end());
-        for (int32_t cy = cells.y0; cy <= cells.y1; ++cy) {
-            for (int32_t cx = cells.x0; cx <= cells.x1; ++cx) {
-                const auto in = grid.blocksIn(cx, cy);
-                merged.insert(merged.end(), in.begin(), in.end());
+        merged.clear();
+        auto keep = [&](std::span<const uint32_t> blocks) {
+            for (uint32_t i : blocks) {
+                if (overlap(grid.blockSpan(i), s)) merged.push_back(i);
             }
+        };
+        keep(everywhere);
+        for (int32_t cy = cells.y0; cy <= cells.y1; ++cy) {
+            for (int32_t cx = cells.x0; cx <= cells.x1; ++cx) keep(grid.blocksIn(cx, cy));
         }
-        std::sort(merged.begin(), merged.end());
-        merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
-        offerBlocks(world, tc, r, merged);
+        if (merged.size() > 1) {
+            std::sort(merged.begin(), merged.end());
+            merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+        }
+        offerBlocks(world, grid, tc, r, s, merged);
     }
 }
 

@@ -23,9 +23,6 @@ using testing::DataFolder;
 using testing::Process;
 using testing::ScriptedServer;
 
-const std::vector<std::string> headlessEnv = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
-                                              "SDL_RENDER_DRIVER=software"};
-
 /// One framed message, its bytes sent one at a time with a pause, so each arrives on its own.
 void sendBytewise(ScriptedServer& s, std::string_view text) {
     std::string frame;
@@ -84,7 +81,7 @@ struct ServerScript {
 /// Starts the client against a scripted server and runs the script once it has connected.
 class HostileServer {
   public:
-    HostileServer() : client_({BRALLO_CLIENT}, data_.path(), headlessEnv) {
+    HostileServer() : client_({BRALLO_CLIENT}, data_.path(), testing::headlessClientEnv()) {
         client_.writeStdin("127.0.0.1:" + std::to_string(server_.port()) + "\n");
     }
     ScriptedServer& server() { return server_; }

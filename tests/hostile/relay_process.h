@@ -3,6 +3,7 @@
 // counted from /proc. Used by the hostile-client and fault-proxy tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -49,9 +50,13 @@ class RelayProcess {
         }
         throw std::runtime_error("brallo-relay did not start: " + log());
     }
+    /// Ends the relay with SIGTERM: it must stop cleanly, with no sanitizer report in its log.
     ~RelayProcess() {
         process_->signal(SIGTERM);
-        process_->wait(std::chrono::seconds(10));
+        EXPECT_EQ(process_->wait(std::chrono::seconds(10)), std::optional<int>(0));
+        std::string text = log();
+        EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text.substr(text.find("Sanitizer"));
+        EXPECT_EQ(text.find("runtime error"), std::string::npos);
         std::filesystem::remove(logPath_);
     }
 

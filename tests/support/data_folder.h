@@ -1,6 +1,6 @@
 // A scratch working folder for the real client: a small map1 (pictures and text) and the four
-// shared pictures, removed with everything in it. Header-only; used by the client tests that
-// run the brallo binary.
+// shared pictures, removed with everything in it; and the environment that runs the client
+// without a display. Header-only; used by the client tests that run the brallo binary.
 #pragma once
 
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace brallo::testing {
 
@@ -23,6 +24,15 @@ inline void writeBmp(const std::filesystem::path& path, int width, int height, u
     u32(40), u32(uint32_t(width)), u32(uint32_t(height)), u16(1), u16(32), u32(0), u32(pixels);
     u32(2835), u32(2835), u32(0), u32(0);
     for (int i = 0; i < width * height; ++i) u32(argb);
+}
+
+/// No display, no sound, the software renderer; in a sanitizer build the SDL objects the client
+/// keeps until it exits are not reported as leaks.
+inline std::vector<std::string> headlessClientEnv() {
+    std::filesystem::path suppressions =
+        std::filesystem::path(__FILE__).parent_path() / "lsan_sdl.supp";
+    return {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "SDL_RENDER_DRIVER=software",
+            "LSAN_OPTIONS=suppressions=" + suppressions.string() + ":print_suppressions=0"};
 }
 
 class DataFolder {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drivers.h"
+#include "load.h"
 #include "options.h"
 #include "session.h"
 #include "tcp_channel.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
 
     try {
         brallo::bot::installStopHandler();
+        if (options.connections > 0) return brallo::bot::runLoad(options, std::cout, std::cerr);
         if (!options.replayFile.empty()) {
             return brallo::bot::replayRecord(options, std::cout, std::cerr);
         }

@@ -42,8 +42,8 @@ void parseAddress(std::string_view text, BotOptions& options) {
 }
 
 bool takesValue(std::string_view name) {
-    static constexpr std::string_view withValue[] = {"data",  "random",       "script",
-                                                     "ticks", "digest-every", "replay"};
+    static constexpr std::string_view withValue[] = {
+        "data", "random", "script", "ticks", "digest-every", "replay", "connections"};
     for (auto n : withValue) {
         if (n == name) return true;
     }
@@ -125,6 +125,8 @@ BotOptions parseBotOptions(std::span<const std::string_view> args) {
         } else if (name == "digest-every") {
             options.digestEvery =
                 parseNumber<int64_t>(name, *value, 1, std::numeric_limits<int64_t>::max());
+        } else if (name == "connections") {
+            options.connections = parseNumber<int64_t>(name, *value, 1, 100'000);
         } else if (name == "replay") {
             if (value->empty()) throw OptionError("--replay needs a file name");
             options.replayFile = *value;
@@ -134,6 +136,7 @@ BotOptions parseBotOptions(std::span<const std::string_view> args) {
     if (!options.replayFile.empty()) {
         if (haveAddress) throw OptionError("--replay plays no match: no server address");
         if (haveDriver) throw OptionError("--replay replays recorded commands: no driver");
+        if (options.connections > 0) throw OptionError("--replay plays no match: no --connections");
     }
     return options;
 }
@@ -153,6 +156,9 @@ std::string botHelpText() {
            "  --digest-every K   print \"tick T digest D\" (D hexadecimal) every K ticks\n"
            "  --print-players    print each player's state beside digest lines and summary\n"
            "  --replay FILE      re-simulate a relay record offline\n"
+           "  --connections C    load mode: C light clients that answer every \"GoOn\" at once\n"
+           "                     (\"___\", or random with --random); ends when the first has\n"
+           "                     done --ticks and prints one \"load ...\" line of tick rates\n"
            "  --help             this text\n"
            "\n"
            "Standard output: the digest lines and one summary line at the end:\n"

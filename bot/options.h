@@ -30,6 +30,7 @@ struct BotOptions {
     int64_t digestEvery = 0;       ///< 0: no digest lines
     bool printPlayers = false;     ///< player lines beside each digest line and the summary
     std::string replayFile;        ///< non-empty: re-simulate this record instead of playing
+    int64_t connections = 0;       ///< above 0: the load mode with this many light clients
 };
 
 /// Parses the arguments after the program name ("--name value" or "--name=value", and at most

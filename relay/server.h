@@ -10,6 +10,8 @@
 #include "options.h"
 #include "relay.h"
 
+struct epoll_event;
+
 namespace brallo::relay {
 
 class Server {
@@ -37,6 +39,7 @@ class Server {
   private:
     struct Connection;
 
+    int waitForEvents(epoll_event* events, int capacity);
     void acceptAll(Clock::time_point now);
     void readFrom(ClientId id, Clock::time_point now);
     void flush(ClientId id);
@@ -52,6 +55,7 @@ class Server {
     std::uint16_t port_ = 0;
     std::size_t maxPendingOutput_;
     std::map<ClientId, Connection> connections_;
+    bool coarseWait_ = false;  ///< epoll_pwait2 is missing: millisecond timeouts
 };
 
 }  // namespace brallo::relay

@@ -1,0 +1,333 @@
+// Many light clients on one epoll loop: each does the setup dialogue, then answers every "GoOn"
+// with one command at once; the times between "GoOn" go into a histogram.
+#include "load.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <iomanip>
+#include <ostream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "brallo/net/frame.h"
+#include "tcp_channel.h"
+
+namespace brallo::bot {
+
+void IntervalHistogram::add(int64_t micros) {
+    const auto bin = static_cast<size_t>(std::clamp<int64_t>(micros / binMicros, 0, bins));
+    ++counts_[bin];
+    ++count_;
+    max_ = std::max(max_, micros);
+}
+
+int64_t IntervalHistogram::percentile(double fraction) const {
+    if (count_ == 0) return 0;
+    const auto wanted = static_cast<uint64_t>(fraction * static_cast<double>(count_) + 0.5);
+    uint64_t seen = 0;
+    for (size_t i = 0; i < counts_.size(); ++i) {
+        seen += counts_[i];
+        if (seen >= std::max<uint64_t>(wanted, 1)) {
+            return i == bins ? max_ : static_cast<int64_t>(i + 1) * binMicros;
+        }
+    }
+    return max_;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view questions[] = {"count?", "me?", "seed?", "config?"};
+constexpr size_t playing = std::size(questions);
+// Clients in the setup dialogue at one time: more would only queue at the relay's listen socket.
+constexpr int maxInSetup = 64;
+
+struct LoadClient {
+    int fd = -1;
+    bool connected = false;
+    size_t step = 0;  ///< index of the question whose answer is awaited; `playing` after "ok"
+    int32_t player = -1;
+    std::string input;
+    std::string output;  ///< not yet taken by the socket
+    int64_t ticks = 0;
+    Clock::time_point lastGoOn;
+    int64_t goOnsMeasured = 0;
+};
+
+void raiseDescriptorLimit(std::ostream& log) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) log << "cannot raise the descriptor limit\n";
+    }
+}
+
+sockaddr_storage resolveOnce(const BotOptions& options, socklen_t& length) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(options.port);
+    if (int rc = getaddrinfo(options.host.c_str(), service.c_str(), &hints, &found); rc != 0) {
+        throw ConnectionError("Cannot resolve \"" + options.host + "\": " + gai_strerror(rc));
+    }
+    sockaddr_storage address{};
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    length = found->ai_addrlen;
+    freeaddrinfo(found);
+    return address;
+}
+
+class LoadRun {
+  public:
+    LoadRun(const BotOptions& options, std::ostream& log)
+        : options_(options), log_(log), generator_(options.randomSeed) {
+        clients_.resize(static_cast<size_t>(options.connections));
+        address_ = resolveOnce(options, addressLength_);
+        epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+        if (epollFd_ < 0) throw ConnectionError(std::string("epoll_create1: ") + strerror(errno));
+    }
+    ~LoadRun() {
+        for (LoadClient& c : clients_) {
+            if (c.fd >= 0) ::close(c.fd);
+        }
+        if (epollFd_ >= 0) ::close(epollFd_);
+    }
+    LoadRun(const LoadRun&) = delete;
+    LoadRun& operator=(const LoadRun&) = delete;
+
+    int run(std::ostream& out) {
+        epoll_event events[256];
+        while (!finished_ && !stopRequested()) {
+            openMore();
+            int n = epoll_wait(epollFd_, events, 256, 1000);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw ConnectionError(std::string("epoll_wait: ") + strerror(errno));
+            }
+            for (int i = 0; i < n && !finished_; ++i) {
+                const auto index = static_cast<size_t>(events[i].data.u64);
+                LoadClient& c = clients_[index];
+                if (c.fd < 0) continue;
+                if (!c.connected) {
+                    finishConnect(index);
+                } else {
+                    if (events[i].events & EPOLLOUT) flush(index);
+                    if (c.fd >= 0 && (events[i].events & (EPOLLIN | EPOLLERR | EPOLLHUP)))
+                        readFrom(index);
+                }
+            }
+            if (lost_ > 0 && openClients() == 0) break;
+        }
+        if (!measuring_) end_ = start_ = Clock::now();
+        report(out);
+        return lost_ == 0 && finished_ ? 0 : 1;
+    }
+
+  private:
+    size_t openClients() const {
+        return static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(),
+                                                 [](const LoadClient& c) { return c.fd >= 0; }));
+    }
+
+    void openMore() {
+        while (opened_ < clients_.size() && inSetup_ < maxInSetup) {
+            LoadClient& c = clients_[opened_];
+            c.fd = ::socket(address_.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (c.fd < 0) throw ConnectionError(std::string("socket: ") + strerror(errno));
+            int one = 1;
+            setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            if (::connect(c.fd, reinterpret_cast<const sockaddr*>(&address_), addressLength_) !=
+                    0 &&
+                errno != EINPROGRESS) {
+                throw ConnectionError("Cannot connect: " + std::string(strerror(errno)));
+            }
+            epoll_event event{};
+            event.events = EPOLLOUT;
+            event.data.u64 = opened_;
+            epoll_ctl(epollFd_, EPOLL_CTL_ADD, c.fd, &event);
+            ++opened_;
+            ++inSetup_;
+        }
+    }
+
+    void finishConnect(size_t index) {
+        LoadClient& c = clients_[index];
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(c.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        if (error != 0) {
+            lose(index, std::string("connect: ") + strerror(error));
+            return;
+        }
+        c.connected = true;
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = index;
+        epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &event);
+        send(index, questions[0]);
+    }
+
+    void send(size_t index, std::string_view text) {
+        LoadClient& c = clients_[index];
+        const bool idle = c.output.empty();
+        net::appendFrame(c.output, text);
+        if (idle) flush(index);
+    }
+
+    void flush(size_t index) {
+        LoadClient& c = clients_[index];
+        while (!c.output.empty()) {
+            ssize_t n = ::send(c.fd, c.output.data(), c.output.size(), MSG_NOSIGNAL);
+            if (n > 0) {
+                c.output.erase(0, static_cast<size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+            lose(index, std::string("send: ") + strerror(errno));
+            return;
+        }
+        epoll_event event{};
+        event.events = EPOLLIN | (c.output.empty() ? 0u : EPOLLOUT);
+        event.data.u64 = index;
+        epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &event);
+    }
+
+    void readFrom(size_t index) {
+        LoadClient& c = clients_[index];
+        char buffer[4096];
+        ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && errno != EWOULDBLOCK)) {
+            lose(index, n == 0 ? "closed by the server" : std::string("recv: ") + strerror(errno));
+            return;
+        }
+        if (n < 0) return;
+        const Clock::time_point now = Clock::now();
+        c.input.append(buffer, static_cast<size_t>(n));
+        size_t pos = 0;
+        while (pos < c.input.size() && c.fd >= 0) {
+            const size_t length = static_cast<unsigned char>(c.input[pos]);
+            if (c.input.size() - pos - 1 < length) break;
+            handle(index, std::string_view(c.input).substr(pos + 1, length), now);
+            pos += 1 + length;
+        }
+        if (c.fd >= 0) c.input.erase(0, pos);
+    }
+
+    void handle(size_t index, std::string_view message, Clock::time_point now) {
+        LoadClient& c = clients_[index];
+        if (c.step < playing) {
+            if (c.step == 1) {
+                c.player = 0;
+                for (char ch : message) c.player = c.player * 10 + (ch - '0');
+            }
+            if (c.step == 3 && message != ".") return;  // a piece of the configuration
+            ++c.step;
+            if (c.step < playing) {
+                send(index, questions[c.step]);
+            } else {
+                send(index, "ok");
+                --inSetup_;
+            }
+            return;
+        }
+        if (message != "GoOn") return;  // the other players' numbers and commands
+        if (options_.ticks && c.ticks >= *options_.ticks) {
+            // The first client done ends the measurement and the run.
+            end_ = now;
+            finished_ = true;
+            return;
+        }
+        if (c.ticks > 0 && measuring_) {
+            histogram_.add(
+                std::chrono::duration_cast<std::chrono::microseconds>(now - c.lastGoOn).count());
+            ++c.goOnsMeasured;
+        }
+        if (c.ticks == 0 && ++started_ == clients_.size()) {
+            measuring_ = true;
+            start_ = now;
+        }
+        c.lastGoOn = now;
+        ++c.ticks;
+        send(index, command());
+    }
+
+    std::string_view command() {
+        if (options_.driver != DriverKind::random) return "___";
+        static constexpr const char* commands[] = {"___", "j__", "_l_", "_r_", "__s",
+                                                   "jrs", "cls", "_ls", "c__"};
+        return commands[generator_() % std::size(commands)];
+    }
+
+    void lose(size_t index, const std::string& why) {
+        LoadClient& c = clients_[index];
+        if (lost_ < 5) log_ << "client " << index << ": " << why << "\n";
+        ++lost_;
+        if (c.step < playing) --inSetup_;
+        ::close(c.fd);
+        c.fd = -1;
+    }
+
+    void report(std::ostream& out) {
+        const double seconds = std::chrono::duration<double>(end_ - start_).count();
+        size_t matches = 0;
+        double sum = 0, least = 0;
+        for (const LoadClient& c : clients_) {
+            if (c.player != 0) continue;
+            const double rate = seconds > 0 ? static_cast<double>(c.goOnsMeasured) / seconds : 0;
+            least = matches == 0 ? rate : std::min(least, rate);
+            sum += rate;
+            ++matches;
+        }
+        auto ms = [](int64_t micros) { return static_cast<double>(micros) / 1000.0; };
+        out << std::fixed << std::setprecision(2) << "load clients " << clients_.size()
+            << " playing " << started_ << " matches " << matches << " seconds " << seconds
+            << " tickRate " << (matches ? sum / static_cast<double>(matches) : 0.0)
+            << " minTickRate " << least << " interval p50 " << ms(histogram_.percentile(0.5))
+            << " p99 " << ms(histogram_.percentile(0.99)) << " max " << ms(histogram_.maxMicros())
+            << " lost " << lost_ << std::endl;
+    }
+
+    const BotOptions& options_;
+    std::ostream& log_;
+    std::mt19937 generator_;
+    std::vector<LoadClient> clients_;
+    sockaddr_storage address_{};
+    socklen_t addressLength_ = 0;
+    int epollFd_ = -1;
+    size_t opened_ = 0;
+    int inSetup_ = 0;
+    size_t started_ = 0;
+    size_t lost_ = 0;
+    bool measuring_ = false;
+    bool finished_ = false;
+    Clock::time_point start_, end_;
+    IntervalHistogram histogram_;
+};
+
+}  // namespace
+
+int runLoad(const BotOptions& options, std::ostream& out, std::ostream& log) {
+    raiseDescriptorLimit(log);
+    LoadRun run(options, log);
+    log << "Opening " << options.connections << " clients to " << options.host << ':'
+        << options.port << std::endl;
+    return run.run(out);
+}
+
+}  // namespace brallo::bot

@@ -15,6 +15,10 @@ std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 }  // namespace
 
+// GCC pairs the std::free below with the operator new it inlines and warns of a mismatch; the
+// replacements are a matched pair, which is exactly what the standard allows.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
     if (counting) ++allocations;
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;

@@ -1,5 +1,6 @@
-// The things step through the grid against the plain scan: random worlds (wrapping coordinates,
-// odd block sizes, spots, many players) and random commands, digests compared after every tick.
+// The players' and the things' steps through the grid against the plain scan: random worlds
+// (wrapping coordinates, odd block sizes, spots, many players) and random commands, digests
+// compared after every tick.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "brallo/game/broadphase.h"
+#include "brallo/game/movement.h"
 #include "brallo/game/weapon.h"
 #include "brallo/game/world.h"
 
@@ -129,10 +131,17 @@ std::ostream& operator<<(std::ostream& os, const Case& c) {
     return os << c.name;
 }
 
-void stepWith(World& w, void (*resolve)(World&)) {
+struct Path {
+    void (*players)(World&);
+    void (*things)(World&);
+};
+constexpr Path plainScan{resolvePlayersReference, resolveThingsReference};
+constexpr Path throughGrid{resolvePlayersIndexed, resolveThingsIndexed};
+
+void stepWith(World& w, const Path& path) {
     movePlayers(w);
-    resolvePlayers(w);
-    resolve(w);
+    path.players(w);
+    path.things(w);
     increment(w);
 }
 
@@ -221,8 +230,8 @@ TEST_P(Differential, SameDigestEveryTick) {
         const int before = now;
         int pointsBefore = 0;
         for (const Player& p : plain.players) pointsBefore += p.live;
-        stepWith(plain, resolveThingsReference);
-        stepWith(fast, resolveThingsIndexed);
+        stepWith(plain, plainScan);
+        stepWith(fast, throughGrid);
         freed += std::max(0, before + 4 - live(plain));
         int pointsAfter = 0;
         for (const Player& p : plain.players) pointsAfter += p.live;
@@ -274,7 +283,26 @@ TEST(Respawn, LaterThingOfTheSameTickMeetsTheRespawnedPlayer) {
     }
 }
 
-// resolveThings picks the grid from a number of blocks on; the step it makes is the plain one.
+// A push out of one block moves the player into a later block that the box did not touch before:
+// that block must still push.
+TEST(PushOut, LaterBlockMetWhereThePushLeftThePlayer) {
+    for (auto resolve : {resolvePlayersReference, resolvePlayersIndexed}) {
+        World w;
+        setupPlayers(w, 1, 0);
+        Player& p = w.players[0];
+        p.pos = {100, 100};  // box x 100..119, y 100..134
+        p.speed = {Fint(5), Fint(10)};
+        w.blocks.push_back(Block{{90, 130}, {40, 20}, false});  // landed on: up to y 95
+        w.blocks.push_back(Block{{118, 90}, {12, 8}, false});   // y 90..97: only after the landing
+        for (int i = 0; i < 20; ++i) w.blocks.push_back(Block{{3000 + i * 50, 0}, {20, 20}, false});
+        resolve(w);
+        EXPECT_EQ(p.pos, (Vec<int32_t>{98, 95}));
+        EXPECT_EQ(p.lastStood, 0u);
+    }
+}
+
+// resolvePlayers and resolveThings pick the grid from a number of blocks on; the step they make
+// is the plain one.
 TEST(Dispatch, StepMatchesThePlainScanWithManyBlocks) {
     Scenery s(11);
     World plain;
@@ -286,7 +314,7 @@ TEST(Dispatch, StepMatchesThePlainScanWithManyBlocks) {
         for (int k = 0; k < 3; ++k) s.addThings(plain, fast);
         handleMessage(plain, "_rs", tick % 4);
         handleMessage(fast, "_rs", tick % 4);
-        stepWith(plain, resolveThingsReference);
+        stepWith(plain, plainScan);
         step(fast);
         ASSERT_EQ(digest(plain), digest(fast)) << "after tick " << tick;
     }

@@ -2,6 +2,7 @@
 #include "brallo/game/broadphase.h"
 
 #include <algorithm>
+#include <span>
 
 namespace brallo::game {
 
@@ -176,6 +177,28 @@ void Broadphase::syncPlayers(const std::vector<Player>& players) {
             }
         }
     }
+}
+
+bool Broadphase::blocksTouching(const Span& s, size_t from, std::vector<uint32_t>& out) const {
+    out.clear();
+    auto keep = [&](std::span<const uint32_t> blocks) {
+        for (uint32_t i : blocks) {
+            if (i >= from && overlap(blockSpans_[i], s)) out.push_back(i);
+        }
+    };
+    keep(everywhere_);
+    if (nearBlocks(s)) {
+        const CellRange r = cells(s);
+        if (r.count() > maxQueryCells) return false;
+        for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
+            for (int32_t cx = r.x0; cx <= r.x1; ++cx) keep(blocksIn(cx, cy));
+        }
+    }
+    if (out.size() > 1) {
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+    return true;
 }
 
 }  // namespace brallo::game

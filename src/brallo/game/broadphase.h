@@ -65,16 +65,21 @@ class Broadphase {
     std::span<const uint32_t> everywhere() const { return everywhere_; }
     /// The span of block i as of the last syncBlocks.
     const Span& blockSpan(uint32_t i) const { return blockSpans_[i]; }
-    /// Bit i set: player i may touch the span, whose block cells are given. The players have a grid
-    /// of their own, coarser than the blocks' so that its masks stay in the nearest cache.
-    uint64_t playersNear(const Span& s, const CellRange& blockCells) const {
-        uint64_t m = playersEverywhere_;
-        if (s.x1 < pMinX_ || s.x0 > pMaxX_ || s.y1 < pMinY_ || s.y0 > pMaxY_) return m;
+    /// Players too large for the cells (bit i for player i): candidates for every thing.
+    uint64_t playersEverywhere() const { return playersEverywhere_; }
+    /// False when no player in the cells can touch the span.
+    bool nearPlayers(const Span& s) const {
+        return s.x1 >= pMinX_ && s.x0 <= pMaxX_ && s.y1 >= pMinY_ && s.y0 <= pMaxY_;
+    }
+    /// Bit i set: player i is in one of these block cells or next to them. The players have a
+    /// grid of their own, coarser than the blocks', so that its masks stay in the nearest cache.
+    uint64_t playersIn(const CellRange& blockCells) const {
         const CellRange r = coarse(blockCells);
         if (r.x0 == r.x1 && r.y0 == r.y1) {
-            return m | playerMask_[static_cast<size_t>(r.y0) * pColumns_ + r.x0];
+            return playerMask_[static_cast<size_t>(r.y0) * pColumns_ + r.x0];
         }
         if (r.count() > maxQueryCells) return ~uint64_t{0};
+        uint64_t m = 0;
         for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
             const uint64_t* row = playerMask_.data() + static_cast<size_t>(cy) * pColumns_;
             for (int32_t cx = r.x0; cx <= r.x1; ++cx) m |= row[cx];
@@ -83,6 +88,10 @@ class Broadphase {
     }
     /// The span of player i as of the last syncPlayers.
     const Span& playerSpan(size_t i) const { return playerSpans_[i]; }
+
+    /// Puts into `out` the blocks from index `from` on that touch the ordered span, increasing.
+    /// False (and `out` unusable) when the span covers too many cells: scan the blocks instead.
+    bool blocksTouching(const Span& s, size_t from, std::vector<uint32_t>& out) const;
 
     /// A buffer for merging candidates; kept to avoid allocating in every step.
     std::vector<uint32_t>& scratch() { return scratch_; }
@@ -128,6 +137,9 @@ class Broadphase {
 /// resolveThings by the plain scan: every thing against every player, then every block. The
 /// reference the faster path must match callback for callback.
 void resolveThingsReference(World& world);
+/// resolvePlayers through the grid in World::broadphase, whatever the number of blocks.
+/// resolvePlayers itself uses it from Broadphase::minBlocks blocks on.
+void resolvePlayersIndexed(World& world);
 /// resolveThings through the grid in World::broadphase, whatever the number of blocks.
 /// resolveThings itself uses it from Broadphase::minBlocks blocks on.
 void resolveThingsIndexed(World& world);

@@ -102,22 +102,25 @@ void movePlayers(World& world) {
     }
 }
 
-void resolvePlayers(World& world) {
+void pushOut(Player& p, const Block& block) {
+    // The order is the tie-break at corners: a head bump first, walls before landing.
+    for (Side s : sideOrder) {
+        if (block.platform && s != Side::bottom) continue;
+        const int32_t pc = sideOf(s, p);
+        const int32_t v = speedOf(s, p);
+        const int32_t b = sideOf(opposite(s), block);
+        if (compOf(s, wrapSub(pc, v), b)) {
+            adjust(s, p, wrapSub(b, pc));
+            if (s == Side::bottom) p.lastStood = 0;
+            break;
+        }
+    }
+}
+
+void resolvePlayersReference(World& world) {
     for (Player& p : world.players) {
         for (const Block& block : world.blocks) {
-            if (!collide(bounds(p), bounds(block))) continue;
-            // The order is the tie-break at corners: a head bump first, walls before landing.
-            for (Side s : sideOrder) {
-                if (block.platform && s != Side::bottom) continue;
-                const int32_t pc = sideOf(s, p);
-                const int32_t v = speedOf(s, p);
-                const int32_t b = sideOf(opposite(s), block);
-                if (compOf(s, wrapSub(pc, v), b)) {
-                    adjust(s, p, wrapSub(b, pc));
-                    if (s == Side::bottom) p.lastStood = 0;
-                    break;
-                }
-            }
+            if (collide(bounds(p), bounds(block))) pushOut(p, block);
         }
     }
 }

@@ -26,5 +26,11 @@ bool compOf(Side s, int32_t a, int32_t b);
 /// Moves the player by `add` plus one pixel away from the block across side `s`, and raises a
 /// negative speed component across that side to zero.
 void adjust(Side s, Player& p, int32_t add);
+/// What resolvePlayers does for one block the player overlaps: the push out across the first
+/// side (top, left, right, bottom; platforms only from above) the player came through.
+void pushOut(Player& p, const Block& block);
+/// resolvePlayers by the plain scan: every player against every block in order. The reference
+/// for the faster path through the block grid (broadphase.h).
+void resolvePlayersReference(World& world);
 
 }  // namespace brallo::game

@@ -107,7 +107,10 @@ void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingCon
         playersMoved = true;
         return;
     }
-    const CellRange cells = grid.cells(s);
+    // The cells only when a player or block is near: a quarter of the things in a long match
+    // are far out of the map.
+    CellRange cells;
+    bool haveCells = false;
 
     // A callback may move players (a death respawns): the masks are rebuilt before the next
     // thing looks at them, and this thing meets the remaining players in the plain way.
@@ -129,7 +132,12 @@ void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingCon
             playersMoved = false;
         }
         const size_t n = world.players.size();
-        uint64_t m = grid.playersNear(s, cells);
+        uint64_t m = grid.playersEverywhere();
+        if (grid.nearPlayers(s)) {
+            cells = grid.cells(s);
+            haveCells = true;
+            m |= grid.playersIn(cells);
+        }
         if (n < 64) m &= (uint64_t{1} << n) - 1;
         while (m != 0) {
             const size_t i = static_cast<size_t>(std::countr_zero(m));
@@ -147,8 +155,11 @@ void resolveIndexed(World& world, Broadphase& grid, bool& playersMoved, ThingCon
 
     const auto everywhere = grid.everywhere();
     if (!grid.nearBlocks(s)) {
-        offerBlocks(world, grid, tc, r, s, everywhere);
-    } else if (cells.count() == 1 && everywhere.empty()) {
+        if (!everywhere.empty()) offerBlocks(world, grid, tc, r, s, everywhere);
+        return;
+    }
+    if (!haveCells) cells = grid.cells(s);
+    if (cells.count() == 1 && everywhere.empty()) {
         offerBlocks(world, grid, tc, r, s, grid.blocksIn(cells.x0, cells.y0));
     } else if (cells.count() > Broadphase::maxQueryCells) {
         scanFrom(world, tc, world.players.size(), 0);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <regex>
 
+#include "data_folder.h"
 #include "process.h"
 #include "server.h"
 
@@ -19,48 +20,10 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Process;
 using testing::ScriptedServer;
-namespace fs = std::filesystem;
 
-/// A 32-bit BMP of one colour, its fourth byte opaque.
-void writeBmp(const fs::path& path, int width, int height, uint32_t argb) {
-    std::ofstream out(path, std::ios::binary);
-    auto u16 = [&](uint16_t v) { out.put(char(v & 255)).put(char(v >> 8)); };
-    auto u32 = [&](uint32_t v) { u16(uint16_t(v & 0xFFFF)), u16(uint16_t(v >> 16)); };
-    const uint32_t pixels = uint32_t(width * height * 4);
-    out << "BM";
-    u32(54 + pixels), u32(0), u32(54);
-    u32(40), u32(uint32_t(width)), u32(uint32_t(height)), u16(1), u16(32), u32(0), u32(pixels);
-    u32(2835), u32(2835), u32(0), u32(0);
-    for (int i = 0; i < width * height; ++i) u32(argb);
-}
+using testing::DataFolder;
 
-/// A working folder with a small map1 and the shared pictures, as the client expects them.
-class DataFolder {
-  public:
-    DataFolder() {
-        dir_ = fs::temp_directory_path() /
-               ("brallo-client-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
-        fs::create_directories(dir_ / "maps");
-        for (const char* name : {"maps/map1.fg.bmp", "maps/map1.p2.bmp", "maps/map1.p5.bmp"})
-            writeBmp(dir_ / name, 64, 32, 0xFF336699);
-        for (const char* name : {"l.bmp", "r.bmp", "winner.bmp", "loser.bmp"})
-            writeBmp(dir_ / name, 20, 10, 0xFFFFFFFF);
-        std::ofstream(dir_ / "maps/map1.txt", std::ios::binary)
-            << "c:10|20|30|0\r\nb:0|400|800|20\r\ns:300|390|0|0\r\n";
-    }
-    ~DataFolder() { fs::remove_all(dir_); }
-    std::string path() const { return dir_.string(); }
-
-  private:
-    static inline int counter_ = 0;
-    fs::path dir_;
-};
-
-// The client keeps its SDL objects until the process ends, by design; the sanitizer build must
-// not count them as leaks.
-const std::vector<std::string> headlessEnv = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
-                                              "SDL_RENDER_DRIVER=software",
-                                              "ASAN_OPTIONS=detect_leaks=0"};
+const std::vector<std::string> headlessEnv = testing::headlessClientEnv();
 
 /// Reads lines until `line` appears; false when the output ends first.
 bool skipTo(Process& client, const std::string& line) {
@@ -151,9 +114,9 @@ TEST(ClientTest, QuitWhileTheServerIsSilentEndsWithStatusZero) {
 
 TEST(ClientTest, AFailedSdlStartPrintsItsLineAndEnds) {
     DataFolder data;
-    Process client({BRALLO_CLIENT}, data.path(),
-                   {"SDL_VIDEODRIVER=no-such-driver", "SDL_AUDIODRIVER=dummy",
-                    "ASAN_OPTIONS=detect_leaks=0"});
+    std::vector<std::string> env = headlessEnv;
+    env.push_back("SDL_VIDEODRIVER=no-such-driver");  // the later setting wins
+    Process client({BRALLO_CLIENT}, data.path(), env);
     EXPECT_EQ(client.readLine(), "init(29233)");
     EXPECT_EQ(client.readLine(), "Initiliziation failed");
     EXPECT_EQ(client.wait(10s), std::optional<int>(1));

@@ -1,17 +1,21 @@
 #include "brallo/main/mapload.h"
 
+#include <memory>
+
 #include "brallo/main/maptext.h"
 #include "oskasdl/video.h"
 
 namespace brallo {
 
 SDL_Texture* loadImg(SDL_Renderer* display, const std::string& name) {
-    SDL_Surface* surface = oskasdl::loadBMP(name);
-    SDL_SetSurfaceAlphaMod(surface, 255);
+    // The texture keeps its own copy of the pixels; the surface is not needed after it is made.
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> surface(oskasdl::loadBMP(name),
+                                                                     &SDL_FreeSurface);
+    SDL_SetSurfaceAlphaMod(surface.get(), 255);
     // Make the top byte of every pixel count as its opacity, whatever the file's header says.
     surface->format->Amask = 0xFF000000;
     surface->format->Ashift = 24;
-    return oskasdl::fromSurface(display, surface);
+    return oskasdl::fromSurface(display, surface.get());
 }
 
 void load(SDL_Renderer* display, std::string_view mapName, Textures& textures, game::World& world,

@@ -1,0 +1,45 @@
+// What both back ends of Streams share: socket options, errors, time conversion and the
+// factories the back ends provide.
+#pragma once
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "streams.h"
+
+namespace brallo::net {
+
+inline std::runtime_error systemError(const std::string& what, int error = errno) {
+    return std::runtime_error(what + ": " + std::strerror(error));
+}
+
+inline void applyOptions(int fd, const StreamOptions& options) {
+    int one = 1;
+    if (options.noDelay) setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (options.sendBuffer > 0)
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &options.sendBuffer, sizeof options.sendBuffer);
+}
+
+inline timespec toTimespec(std::chrono::nanoseconds span) {
+    auto ns = std::max<std::int64_t>(span.count(), 0);
+    timespec spec{};
+    spec.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    spec.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    return spec;
+}
+
+std::unique_ptr<Streams> makeEpollStreams();
+/// Throws std::runtime_error when the kernel has no usable io_uring.
+std::unique_ptr<Streams> makeRingStreams();
+
+}  // namespace brallo::net

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 namespace brallo::game {
 
@@ -45,6 +46,34 @@ bool sameBlock(const Block& a, const Block& b) {
 }
 
 }  // namespace
+
+CellRange Broadphase::filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const {
+    auto widened = [](int64_t lo) {
+        return static_cast<int32_t>(std::max<int64_t>(lo - (slack - 1), INT32_MIN));
+    };
+    return {cellX(widened(xLo)), cellX(static_cast<int32_t>(xHi)), cellY(widened(yLo)),
+            cellY(static_cast<int32_t>(yHi))};
+}
+
+void Broadphase::markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) {
+    // The same widening and clamping as filedCells, at the resolution of the parts.
+    auto parts = [this](int64_t lo, int64_t hi, int32_t origin, uint64_t extent) {
+        const int32_t from = static_cast<int32_t>(std::max<int64_t>(lo - (slack - 1), INT32_MIN));
+        return std::pair{pixelOf(from, origin, extent) >> subShift_,
+                         pixelOf(static_cast<int32_t>(hi), origin, extent) >> subShift_};
+    };
+    const auto [px0, px1] = parts(xLo, xHi, originX_, widthPx_);
+    const auto [py0, py1] = parts(yLo, yHi, originY_, heightPx_);
+    for (uint64_t cy = py0 >> 3; cy <= py1 >> 3; ++cy) {
+        const uint64_t r0 = cy == py0 >> 3 ? py0 & 7 : 0, r1 = cy == py1 >> 3 ? py1 & 7 : 7;
+        for (uint64_t cx = px0 >> 3; cx <= px1 >> 3; ++cx) {
+            const uint64_t c0 = cx == px0 >> 3 ? px0 & 7 : 0, c1 = cx == px1 >> 3 ? px1 & 7 : 7;
+            const uint64_t row = (uint64_t{2} << c1) - (uint64_t{1} << c0);
+            uint64_t& word = blockParts_[cy * static_cast<uint64_t>(columns_) + cx];
+            for (uint64_t r = r0; r <= r1; ++r) word |= row << (8 * r);
+        }
+    }
+}
 
 void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
     if (built_ && blocks.size() == source_.size() &&
@@ -108,8 +137,7 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
             everywhere_.push_back(static_cast<uint32_t>(i));
             continue;
         }
-        r = cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
-                       static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)});
+        r = filedCells(x.lo, x.hi, y.lo, y.hi);
         if (r.count() > maxBlockCells) {
             everywhere_.push_back(static_cast<uint32_t>(i));
             r = CellRange{};
@@ -120,6 +148,14 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
                 ++cellStart_[static_cast<size_t>(cy) * columns_ + cx + 1];
             }
         }
+    }
+    subShift_ = shift_ - 3;
+    widthPx_ = static_cast<uint64_t>(columns_) << shift_;
+    heightPx_ = static_cast<uint64_t>(rows_) << shift_;
+    blockParts_.assign(cellCount, 0);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        if (ranges[i].count() <= 0) continue;  // in `everywhere`
+        markParts(xs[i].lo, xs[i].hi, ys[i].lo, ys[i].hi);
     }
     for (size_t c = 0; c < cellCount; ++c) cellStart_[c + 1] += cellStart_[c];
     cellBlocks_.assign(cellStart_[cellCount], 0);
@@ -158,9 +194,7 @@ void Broadphase::syncPlayers(const std::vector<Player>& players) {
         playerSpans_.push_back(spanOf(b));
         const Extent x = extent(b.x, b.w);
         const Extent y = extent(b.y, b.h);
-        const CellRange r =
-            coarse(cells(Span{static_cast<int32_t>(x.lo), static_cast<int32_t>(x.hi),
-                              static_cast<int32_t>(y.lo), static_cast<int32_t>(y.hi)}));
+        const CellRange r = coarse(filedCells(x.lo, x.hi, y.lo, y.hi));
         if (r.count() > maxQueryCells) {
             playersEverywhere_ |= bit;
             continue;

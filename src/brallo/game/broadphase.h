@@ -40,6 +40,11 @@ class Broadphase {
     static constexpr int64_t maxQueryCells = 64;
     /// Players beyond this count are scanned one by one (the masks have 64 bits).
     static constexpr size_t maxIndexedPlayers = 64;
+    /// Blocks and players are filed in the cells of their box widened by `slack` - 1 pixels to
+    /// the left and upwards. A query then starts at its top-left corner and needs to reach only
+    /// `slack` - 1 pixels short of its far edges: anything up to `slack` pixels across (every
+    /// projectile and spot) looks in one cell.
+    static constexpr int32_t slack = 16;
 
     /// Makes the block grid match `blocks`; a no-op (one comparison pass) when it does already.
     void syncBlocks(const std::vector<Block>& blocks);
@@ -47,14 +52,32 @@ class Broadphase {
     void syncPlayers(const std::vector<Player>& players);
     bool playersIndexed() const { return playersIndexed_; }
 
-    /// The cells an ordered span touches, clamped to the grid: anything outside the grid falls
-    /// into the border cells, so two spans that overlap always share a cell.
+    /// The cells to look in for an ordered span, clamped to the grid: anything outside the grid
+    /// falls into the border cells. Every block or player that overlaps the span is filed in one
+    /// of them (see `slack`).
     CellRange cells(const Span& s) const {
-        return {cellX(s.x0), cellX(s.x1), cellY(s.y0), cellY(s.y1)};
+        return {cellX(s.x0), cellX(shortOf(s.x0, s.x1)), cellY(s.y0), cellY(shortOf(s.y0, s.y1))};
     }
     /// False when no block of the grid can touch the span (blocks in `everywhere` aside).
     bool nearBlocks(const Span& s) const {
         return s.x1 >= minX_ && s.x0 <= maxX_ && s.y1 >= minY_ && s.y0 <= maxY_;
+    }
+    /// For an ordered span at most `slack` pixels wide and high, with the players indexed and
+    /// fresh: false only when no block of the grid and no player can touch it. Looks at two
+    /// words: the part of the cell under the span's top-left corner, and that cell's players.
+    bool mayTouchSmall(const Span& s) const {
+        const uint64_t px = pixelOf(s.x0, originX_, widthPx_);
+        const uint64_t py = pixelOf(s.y0, originY_, heightPx_);
+        const size_t cx = static_cast<size_t>(px >> shift_), cy = static_cast<size_t>(py >> shift_);
+        const uint64_t part = (((py >> subShift_) & 7) << 3) | ((px >> subShift_) & 7);
+        // Selected rather than branched on: whether a thing is near is a coin toss.
+        const uint64_t blocks = (blockParts_[cy * static_cast<size_t>(columns_) + cx] >> part) &
+                                static_cast<uint64_t>(nearBlocks(s));
+        const uint64_t players =
+            (playerMask_[(cy >> 2) * static_cast<size_t>(pColumns_) + (cx >> 2)] &
+             (uint64_t{0} - static_cast<uint64_t>(nearPlayers(s)))) |
+            playersEverywhere_;
+        return (blocks | players) != 0;
     }
     /// Block indices registered in one cell, increasing.
     std::span<const uint32_t> blocksIn(int32_t cx, int32_t cy) const {
@@ -104,6 +127,23 @@ class Broadphase {
         const uint32_t c = (static_cast<uint32_t>(v) - static_cast<uint32_t>(origin)) >> shift;
         return c >= static_cast<uint32_t>(count) ? count - 1 : static_cast<int32_t>(c);
     }
+    // The offset of v from the origin, clamped to [0, extent - 1]: the same cell as cellOf.
+    static uint64_t pixelOf(int32_t v, int32_t origin, uint64_t extent) {
+        if (v < origin) return 0;
+        const uint64_t d = static_cast<uint32_t>(v) - static_cast<uint32_t>(origin);
+        return d < extent ? d : extent - 1;
+    }
+    // `slack` - 1 short of the far edge, but not before the near one. Exact in unsigned: the
+    // span is ordered, and the subtraction happens only when hi is that far above lo.
+    static int32_t shortOf(int32_t lo, int32_t hi) {
+        const uint32_t width = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo);
+        return width < static_cast<uint32_t>(slack) ? lo : hi - (slack - 1);
+    }
+    /// The cells an object is filed in: those of its extent [lo, hi] on each axis, widened by
+    /// `slack` - 1 downwards (never below the int range).
+    CellRange filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const;
+    /// Sets the bits of the parts such an object covers in blockParts_.
+    void markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi);
     int32_t cellX(int32_t x) const { return cellOf(x, originX_, shift_, columns_); }
     int32_t cellY(int32_t y) const { return cellOf(y, originY_, shift_, rows_); }
     /// A player cell is four block cells each way: the block cell shifted right by two (the
@@ -122,6 +162,10 @@ class Broadphase {
     std::vector<uint32_t> cellBlocks_;
     std::vector<uint32_t> everywhere_;
     std::vector<Span> blockSpans_;
+    /// Per cell, which of its 8 by 8 parts (bit 8 * row + column) a filed block covers.
+    std::vector<uint64_t> blockParts_;
+    int subShift_ = 2;                     ///< shift_ - 3: the side of a part
+    uint64_t widthPx_ = 1, heightPx_ = 1;  ///< the grid's extent: columns, rows << shift_
 
     bool playersIndexed_ = false;
     int32_t pColumns_ = 1, pRows_ = 1;

@@ -39,6 +39,13 @@ inline Rect rectOf(const Thing& t) {
     return Rect{wrapSub(t.pos.x, t.size), wrapSub(t.pos.y, t.size), side, side};
 }
 
+// An ordered span that Broadphase::mayTouchSmall can answer for.
+inline bool small(const Span& s) {
+    constexpr uint32_t limit = Broadphase::slack;
+    return static_cast<uint32_t>(s.x1) - static_cast<uint32_t>(s.x0) < limit &&
+           static_cast<uint32_t>(s.y1) - static_cast<uint32_t>(s.y0) < limit;
+}
+
 // Moves a thing by its speed after adding its acceleration.
 void advance(Thing& t) {
     t.speed.x += t.acceleration.x;
@@ -201,9 +208,21 @@ void resolveThingsIndexed(World& world) {
     grid.syncBlocks(world.blocks);
     grid.syncPlayers(world.players);
     bool playersMoved = false;
+    // Most things touch nothing, and for the small ones two words of the grid tell so.
+    const bool quickLook = grid.playersIndexed() && grid.everywhere().empty();
     for (ThingContainer& tc : world.things) {
         if (!tc.used) continue;
         advance(tc.t);
+        if (quickLook) {
+            const Span s = spanOf(rectOf(tc.t));
+            if (s.ordered() && small(s)) {
+                if (playersMoved) {
+                    grid.syncPlayers(world.players);
+                    playersMoved = false;
+                }
+                if (!grid.mayTouchSmall(s)) continue;
+            }
+        }
         resolveIndexed(world, grid, playersMoved, tc);
     }
 }

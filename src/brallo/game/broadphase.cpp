@@ -57,20 +57,18 @@ CellRange Broadphase::filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t 
 
 void Broadphase::markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) {
     // The same widening and clamping as filedCells, at the resolution of the parts.
-    auto parts = [this](int64_t lo, int64_t hi, int32_t origin, uint64_t extent) {
+    const int partShift = shift_ - 3;
+    auto parts = [partShift](int64_t lo, int64_t hi, int64_t origin, uint64_t last) {
         const int32_t from = static_cast<int32_t>(std::max<int64_t>(lo - (slack - 1), INT32_MIN));
-        return std::pair{pixelOf(from, origin, extent) >> subShift_,
-                         pixelOf(static_cast<int32_t>(hi), origin, extent) >> subShift_};
+        return std::pair{pixelOf(from, origin, last) >> partShift,
+                         pixelOf(static_cast<int32_t>(hi), origin, last) >> partShift};
     };
-    const auto [px0, px1] = parts(xLo, xHi, originX_, widthPx_);
-    const auto [py0, py1] = parts(yLo, yHi, originY_, heightPx_);
-    for (uint64_t cy = py0 >> 3; cy <= py1 >> 3; ++cy) {
-        const uint64_t r0 = cy == py0 >> 3 ? py0 & 7 : 0, r1 = cy == py1 >> 3 ? py1 & 7 : 7;
-        for (uint64_t cx = px0 >> 3; cx <= px1 >> 3; ++cx) {
-            const uint64_t c0 = cx == px0 >> 3 ? px0 & 7 : 0, c1 = cx == px1 >> 3 ? px1 & 7 : 7;
-            const uint64_t row = (uint64_t{2} << c1) - (uint64_t{1} << c0);
-            uint64_t& word = blockParts_[cy * static_cast<uint64_t>(columns_) + cx];
-            for (uint64_t r = r0; r <= r1; ++r) word |= row << (8 * r);
+    const auto [px0, px1] = parts(xLo, xHi, originX_, lastX_);
+    const auto [py0, py1] = parts(yLo, yHi, originY_, lastY_);
+    const uint64_t perRow = static_cast<uint64_t>(columns_) * 8;
+    for (uint64_t row = py0; row <= py1; ++row) {
+        for (uint64_t bit = row * perRow + px0, end = row * perRow + px1; bit <= end; ++bit) {
+            blockParts_[bit >> 6] |= uint64_t{1} << (bit & 63);
         }
     }
 }
@@ -113,12 +111,12 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
     // them; a map spread far apart gets larger cells rather than a huge table.
     const int64_t cellLimit =
         std::clamp<int64_t>(16 * static_cast<int64_t>(blocks.size()), 4096, int64_t{1} << 18);
-    originX_ = static_cast<int32_t>(minX_);
-    originY_ = static_cast<int32_t>(minY_);
+    // An empty cell of margin on every side: whatever lies far outside falls into a border
+    // cell's outermost parts, which no widened block reaches (cells are wider than the slack).
     shift_ = 5;
     auto dims = [&] {
-        columns_ = static_cast<int32_t>(std::max<int64_t>(0, maxX_ - minX_) >> shift_) + 1;
-        rows_ = static_cast<int32_t>(std::max<int64_t>(0, maxY_ - minY_) >> shift_) + 1;
+        columns_ = static_cast<int32_t>(std::max<int64_t>(0, maxX_ - minX_) >> shift_) + 3;
+        rows_ = static_cast<int32_t>(std::max<int64_t>(0, maxY_ - minY_) >> shift_) + 3;
     };
     for (dims();
          columns_ > maxColumns || rows_ > maxColumns || int64_t{columns_} * rows_ > cellLimit;
@@ -126,6 +124,10 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
         ++shift_;
     }
 
+    originX_ = minX_ - (int64_t{1} << shift_);
+    originY_ = minY_ - (int64_t{1} << shift_);
+    lastX_ = (static_cast<uint64_t>(columns_) << shift_) - 1;
+    lastY_ = (static_cast<uint64_t>(rows_) << shift_) - 1;
     const size_t cellCount = static_cast<size_t>(columns_) * static_cast<size_t>(rows_);
     cellStart_.assign(cellCount + 1, 0);
     std::vector<CellRange> ranges(blocks.size());
@@ -149,10 +151,7 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
             }
         }
     }
-    subShift_ = shift_ - 3;
-    widthPx_ = static_cast<uint64_t>(columns_) << shift_;
-    heightPx_ = static_cast<uint64_t>(rows_) << shift_;
-    blockParts_.assign(cellCount, 0);
+    blockParts_.assign(cellCount, 0);  // 64 parts a cell
     for (size_t i = 0; i < blocks.size(); ++i) {
         if (ranges[i].count() <= 0) continue;  // in `everywhere`
         markParts(xs[i].lo, xs[i].hi, ys[i].lo, ys[i].hi);

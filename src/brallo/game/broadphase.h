@@ -4,6 +4,7 @@
 // players; used by resolveThings (things.cpp) through World::broadphase.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -52,6 +53,46 @@ class Broadphase {
     void syncPlayers(const std::vector<Player>& players);
     bool playersIndexed() const { return playersIndexed_; }
 
+    /// What the things step reads for each small thing, copied out of the grid so that its loop
+    /// keeps it in registers. Valid until the next syncBlocks or syncPlayers.
+    struct Quick {
+        const uint64_t* parts;  ///< blockParts_
+        const uint64_t* players;
+        uint64_t playersEverywhere;
+        int64_t originX, originY;
+        uint64_t lastX, lastY;  ///< the grid's extent in pixels, less one
+        uint64_t partsPerRow;
+        uint64_t playerColumns;
+        int partShift, playerShift;
+
+        /// For a thing whose ordered span starts at (x0, y0) and is at most `slack` pixels wide
+        /// and high, with the players indexed: false only when no block of the grid and no
+        /// player can touch it. Two words tell: the bit of the part of a cell under the corner,
+        /// and the players of the cell. No branches: whether a thing is near is a coin toss.
+        bool mayTouch(int32_t x0, int32_t y0) const {
+            const uint64_t px = pixelOf(x0, originX, lastX);
+            const uint64_t py = pixelOf(y0, originY, lastY);
+            const uint64_t bit = (py >> partShift) * partsPerRow + (px >> partShift);
+            const uint64_t blocks = parts[bit >> 6] >> (bit & 63);
+            const uint64_t near =
+                players[(py >> playerShift) * playerColumns + (px >> playerShift)];
+            return ((blocks & 1) | near | playersEverywhere) != 0;
+        }
+    };
+    Quick quick() const {
+        return {blockParts_.data(),
+                playerMask_.data(),
+                playersEverywhere_,
+                originX_,
+                originY_,
+                lastX_,
+                lastY_,
+                static_cast<uint64_t>(columns_) * 8,
+                static_cast<uint64_t>(pColumns_),
+                shift_ - 3,
+                shift_ + 2};
+    }
+
     /// The cells to look in for an ordered span, clamped to the grid: anything outside the grid
     /// falls into the border cells. Every block or player that overlaps the span is filed in one
     /// of them (see `slack`).
@@ -61,23 +102,6 @@ class Broadphase {
     /// False when no block of the grid can touch the span (blocks in `everywhere` aside).
     bool nearBlocks(const Span& s) const {
         return s.x1 >= minX_ && s.x0 <= maxX_ && s.y1 >= minY_ && s.y0 <= maxY_;
-    }
-    /// For an ordered span at most `slack` pixels wide and high, with the players indexed and
-    /// fresh: false only when no block of the grid and no player can touch it. Looks at two
-    /// words: the part of the cell under the span's top-left corner, and that cell's players.
-    bool mayTouchSmall(const Span& s) const {
-        const uint64_t px = pixelOf(s.x0, originX_, widthPx_);
-        const uint64_t py = pixelOf(s.y0, originY_, heightPx_);
-        const size_t cx = static_cast<size_t>(px >> shift_), cy = static_cast<size_t>(py >> shift_);
-        const uint64_t part = (((py >> subShift_) & 7) << 3) | ((px >> subShift_) & 7);
-        // Selected rather than branched on: whether a thing is near is a coin toss.
-        const uint64_t blocks = (blockParts_[cy * static_cast<size_t>(columns_) + cx] >> part) &
-                                static_cast<uint64_t>(nearBlocks(s));
-        const uint64_t players =
-            (playerMask_[(cy >> 2) * static_cast<size_t>(pColumns_) + (cx >> 2)] &
-             (uint64_t{0} - static_cast<uint64_t>(nearPlayers(s)))) |
-            playersEverywhere_;
-        return (blocks | players) != 0;
     }
     /// Block indices registered in one cell, increasing.
     std::span<const uint32_t> blocksIn(int32_t cx, int32_t cy) const {
@@ -120,18 +144,16 @@ class Broadphase {
     std::vector<uint32_t>& scratch() { return scratch_; }
 
   private:
-    // 32-bit on purpose: this runs for every thing. The difference of two ints is exact in
-    // unsigned arithmetic once the value is known not to lie below the origin.
-    static int32_t cellOf(int32_t v, int32_t origin, int shift, int32_t count) {
-        if (v < origin) return 0;
-        const uint32_t c = (static_cast<uint32_t>(v) - static_cast<uint32_t>(origin)) >> shift;
-        return c >= static_cast<uint32_t>(count) ? count - 1 : static_cast<int32_t>(c);
+    static int32_t cellOf(int32_t v, int64_t origin, int shift, int32_t count) {
+        const int64_t d = int64_t{v} - origin;
+        if (d < 0) return 0;
+        const int64_t c = d >> shift;
+        return c >= count ? count - 1 : static_cast<int32_t>(c);
     }
-    // The offset of v from the origin, clamped to [0, extent - 1]: the same cell as cellOf.
-    static uint64_t pixelOf(int32_t v, int32_t origin, uint64_t extent) {
-        if (v < origin) return 0;
-        const uint64_t d = static_cast<uint32_t>(v) - static_cast<uint32_t>(origin);
-        return d < extent ? d : extent - 1;
+    // The offset of v from the origin clamped to [0, last]: shifted, the same cell as cellOf.
+    static uint64_t pixelOf(int32_t v, int64_t origin, uint64_t last) {
+        const int64_t d = std::max<int64_t>(int64_t{v} - origin, 0);
+        return std::min(static_cast<uint64_t>(d), last);
     }
     // `slack` - 1 short of the far edge, but not before the near one. Exact in unsigned: the
     // span is ordered, and the subtraction happens only when hi is that far above lo.
@@ -142,7 +164,7 @@ class Broadphase {
     /// The cells an object is filed in: those of its extent [lo, hi] on each axis, widened by
     /// `slack` - 1 downwards (never below the int range).
     CellRange filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const;
-    /// Sets the bits of the parts such an object covers in blockParts_.
+    /// Sets the bits of the parts that such an object covers.
     void markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi);
     int32_t cellX(int32_t x) const { return cellOf(x, originX_, shift_, columns_); }
     int32_t cellY(int32_t y) const { return cellOf(y, originY_, shift_, rows_); }
@@ -154,7 +176,7 @@ class Broadphase {
 
     std::vector<Block> source_;  ///< the blocks the grid was built from
     bool built_ = false;
-    int32_t originX_ = 0, originY_ = 0;
+    int64_t originX_ = 0, originY_ = 0;  ///< one cell before the blocks: a margin on every side
     int shift_ = 5;
     int32_t columns_ = 1, rows_ = 1;
     int64_t minX_ = 0, maxX_ = -1, minY_ = 0, maxY_ = -1;  ///< extent of the gridded blocks
@@ -162,10 +184,10 @@ class Broadphase {
     std::vector<uint32_t> cellBlocks_;
     std::vector<uint32_t> everywhere_;
     std::vector<Span> blockSpans_;
-    /// Per cell, which of its 8 by 8 parts (bit 8 * row + column) a filed block covers.
+    /// A bit per part of a cell (an eighth of its side each way), rows of parts one after
+    /// another: set where a filed block covers the part.
     std::vector<uint64_t> blockParts_;
-    int subShift_ = 2;                     ///< shift_ - 3: the side of a part
-    uint64_t widthPx_ = 1, heightPx_ = 1;  ///< the grid's extent: columns, rows << shift_
+    uint64_t lastX_ = 0, lastY_ = 0;  ///< (columns_, rows_ << shift_) - 1
 
     bool playersIndexed_ = false;
     int32_t pColumns_ = 1, pRows_ = 1;

@@ -39,13 +39,6 @@ inline Rect rectOf(const Thing& t) {
     return Rect{wrapSub(t.pos.x, t.size), wrapSub(t.pos.y, t.size), side, side};
 }
 
-// An ordered span that Broadphase::mayTouchSmall can answer for.
-inline bool small(const Span& s) {
-    constexpr uint32_t limit = Broadphase::slack;
-    return static_cast<uint32_t>(s.x1) - static_cast<uint32_t>(s.x0) < limit &&
-           static_cast<uint32_t>(s.y1) - static_cast<uint32_t>(s.y0) < limit;
-}
-
 // Moves a thing by its speed after adding its acceleration.
 void advance(Thing& t) {
     t.speed.x += t.acceleration.x;
@@ -208,20 +201,26 @@ void resolveThingsIndexed(World& world) {
     grid.syncBlocks(world.blocks);
     grid.syncPlayers(world.players);
     bool playersMoved = false;
-    // Most things touch nothing, and for the small ones two words of the grid tell so.
+    // Most things touch nothing, and for those at most `slack` pixels across the grid says so
+    // at a glance.
     const bool quickLook = grid.playersIndexed() && grid.everywhere().empty();
+    Broadphase::Quick quick = grid.quick();
     for (ThingContainer& tc : world.things) {
         if (!tc.used) continue;
-        advance(tc.t);
-        if (quickLook) {
-            const Span s = spanOf(rectOf(tc.t));
-            if (s.ordered() && small(s)) {
-                if (playersMoved) {
-                    grid.syncPlayers(world.players);
-                    playersMoved = false;
-                }
-                if (!grid.mayTouchSmall(s)) continue;
+        Thing& t = tc.t;
+        advance(t);
+        // The span's width and height alike: 2 * size (wrapping), as in rectOf and spanOf.
+        const uint32_t across = 2 * static_cast<uint32_t>(t.size);
+        const int32_t x0 = wrapSub(t.pos.x, t.size), y0 = wrapSub(t.pos.y, t.size);
+        const int32_t reach = static_cast<int32_t>(across);
+        if (quickLook && across < static_cast<uint32_t>(Broadphase::slack) &&
+            x0 <= wrapAdd(x0, reach) && y0 <= wrapAdd(y0, reach)) {
+            if (playersMoved) {
+                grid.syncPlayers(world.players);
+                playersMoved = false;
+                quick = grid.quick();
             }
+            if (!quick.mayTouch(x0, y0)) continue;
         }
         resolveIndexed(world, grid, playersMoved, tc);
     }

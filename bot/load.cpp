@@ -1,11 +1,10 @@
-// Many light clients on one epoll loop: each does the setup dialogue, then answers every "GoOn"
+// Many light clients on one thread: each does the setup dialogue, then answers every "GoOn"
 // with one command at once; the times between "GoOn" go into a histogram.
 #include "load.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +14,8 @@
 #include <chrono>
 #include <cstring>
 #include <iomanip>
+#include <map>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <stdexcept>
@@ -22,6 +23,7 @@
 #include <string_view>
 
 #include "brallo/net/frame.h"
+#include "brallo/net/streams.h"
 #include "tcp_channel.h"
 
 namespace brallo::bot {
@@ -56,12 +58,11 @@ constexpr size_t playing = std::size(questions);
 constexpr int maxInSetup = 64;
 
 struct LoadClient {
-    int fd = -1;
-    bool connected = false;
+    net::StreamId stream = 0;
+    bool open = false;
     size_t step = 0;  ///< index of the question whose answer is awaited; `playing` after "ok"
     int32_t player = -1;
     std::string input;
-    std::string output;  ///< not yet taken by the socket
     int64_t ticks = 0;
     Clock::time_point lastGoOn;
     int64_t goOnsMeasured = 0;
@@ -92,46 +93,25 @@ sockaddr_storage resolveOnce(const BotOptions& options, socklen_t& length) {
     return address;
 }
 
-class LoadRun {
+// The clients share one Streams, so a round of answers reaches the kernel in one system call
+// where io_uring is there: the load generator runs on the relay's machine and should take as
+// little of it as it can.
+class LoadRun final : private net::StreamHandler {
   public:
     LoadRun(const BotOptions& options, std::ostream& log)
-        : options_(options), log_(log), generator_(options.randomSeed) {
+        : options_(options),
+          log_(log),
+          generator_(options.randomSeed),
+          streams_(net::Streams::create()) {
         clients_.resize(static_cast<size_t>(options.connections));
         address_ = resolveOnce(options, addressLength_);
-        epollFd_ = epoll_create1(EPOLL_CLOEXEC);
-        if (epollFd_ < 0) throw ConnectionError(std::string("epoll_create1: ") + strerror(errno));
     }
-    ~LoadRun() {
-        for (LoadClient& c : clients_) {
-            if (c.fd >= 0) ::close(c.fd);
-        }
-        if (epollFd_ >= 0) ::close(epollFd_);
-    }
-    LoadRun(const LoadRun&) = delete;
-    LoadRun& operator=(const LoadRun&) = delete;
 
     int run(std::ostream& out) {
-        epoll_event events[256];
         while (!finished_ && !stopRequested()) {
             openMore();
-            int n = epoll_wait(epollFd_, events, 256, 1000);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                throw ConnectionError(std::string("epoll_wait: ") + strerror(errno));
-            }
-            for (int i = 0; i < n && !finished_; ++i) {
-                const auto index = static_cast<size_t>(events[i].data.u64);
-                LoadClient& c = clients_[index];
-                if (c.fd < 0) continue;
-                if (!c.connected) {
-                    finishConnect(index);
-                } else {
-                    if (events[i].events & EPOLLOUT) flush(index);
-                    if (c.fd >= 0 && (events[i].events & (EPOLLIN | EPOLLERR | EPOLLHUP)))
-                        readFrom(index);
-                }
-            }
-            if (lost_ > 0 && openClients() == 0) break;
+            streams_->poll(std::chrono::seconds(1), *this);
+            if (lost_ > 0 && streams_->size() == 0) break;
         }
         if (!measuring_) end_ = start_ = Clock::now();
         report(out);
@@ -139,98 +119,53 @@ class LoadRun {
     }
 
   private:
-    size_t openClients() const {
-        return static_cast<size_t>(std::count_if(clients_.begin(), clients_.end(),
-                                                 [](const LoadClient& c) { return c.fd >= 0; }));
-    }
-
     void openMore() {
         while (opened_ < clients_.size() && inSetup_ < maxInSetup) {
             LoadClient& c = clients_[opened_];
-            c.fd = ::socket(address_.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            if (c.fd < 0) throw ConnectionError(std::string("socket: ") + strerror(errno));
-            int one = 1;
-            setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            if (::connect(c.fd, reinterpret_cast<const sockaddr*>(&address_), addressLength_) !=
-                    0 &&
-                errno != EINPROGRESS) {
-                throw ConnectionError("Cannot connect: " + std::string(strerror(errno)));
-            }
-            epoll_event event{};
-            event.events = EPOLLOUT;
-            event.data.u64 = opened_;
-            epoll_ctl(epollFd_, EPOLL_CTL_ADD, c.fd, &event);
+            c.stream = streams_->connect(reinterpret_cast<const sockaddr*>(&address_),
+                                         addressLength_, net::StreamOptions{});
+            c.open = true;
+            indexOf_[c.stream] = opened_;
+            send(c, questions[0]);
             ++opened_;
             ++inSetup_;
         }
     }
 
-    void finishConnect(size_t index) {
-        LoadClient& c = clients_[index];
-        int error = 0;
-        socklen_t length = sizeof error;
-        getsockopt(c.fd, SOL_SOCKET, SO_ERROR, &error, &length);
-        if (error != 0) {
-            lose(index, std::string("connect: ") + strerror(error));
-            return;
-        }
-        c.connected = true;
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = index;
-        epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &event);
-        send(index, questions[0]);
+    LoadClient* clientOf(net::StreamId stream) {
+        auto it = indexOf_.find(stream);
+        return it == indexOf_.end() ? nullptr : &clients_[it->second];
     }
 
-    void send(size_t index, std::string_view text) {
-        LoadClient& c = clients_[index];
-        const bool idle = c.output.empty();
-        net::appendFrame(c.output, text);
-        if (idle) flush(index);
+    void send(LoadClient& c, std::string_view text) {
+        std::string framed;
+        net::appendFrame(framed, text);
+        streams_->send(c.stream, framed);
     }
 
-    void flush(size_t index) {
-        LoadClient& c = clients_[index];
-        while (!c.output.empty()) {
-            ssize_t n = ::send(c.fd, c.output.data(), c.output.size(), MSG_NOSIGNAL);
-            if (n > 0) {
-                c.output.erase(0, static_cast<size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-            lose(index, std::string("send: ") + strerror(errno));
-            return;
-        }
-        epoll_event event{};
-        event.events = EPOLLIN | (c.output.empty() ? 0u : EPOLLOUT);
-        event.data.u64 = index;
-        epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &event);
-    }
-
-    void readFrom(size_t index) {
-        LoadClient& c = clients_[index];
-        char buffer[4096];
-        ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR && errno != EWOULDBLOCK)) {
-            lose(index, n == 0 ? "closed by the server" : std::string("recv: ") + strerror(errno));
-            return;
-        }
-        if (n < 0) return;
+    void received(net::StreamId stream, std::string_view bytes) override {
+        LoadClient* c = clientOf(stream);
+        if (!c || finished_) return;
         const Clock::time_point now = Clock::now();
-        c.input.append(buffer, static_cast<size_t>(n));
+        c->input.append(bytes);
         size_t pos = 0;
-        while (pos < c.input.size() && c.fd >= 0) {
-            const size_t length = static_cast<unsigned char>(c.input[pos]);
-            if (c.input.size() - pos - 1 < length) break;
-            handle(index, std::string_view(c.input).substr(pos + 1, length), now);
+        while (pos < c->input.size() && c->open) {
+            const size_t length = static_cast<unsigned char>(c->input[pos]);
+            if (c->input.size() - pos - 1 < length) break;
+            handle(*c, std::string_view(c->input).substr(pos + 1, length), now);
             pos += 1 + length;
         }
-        if (c.fd >= 0) c.input.erase(0, pos);
+        c->input.erase(0, pos);
     }
 
-    void handle(size_t index, std::string_view message, Clock::time_point now) {
-        LoadClient& c = clients_[index];
+    void closed(net::StreamId stream, int error) override {
+        LoadClient* c = clientOf(stream);
+        if (!c) return;
+        lose(*c,
+             error == 0 ? "closed by the server" : std::string("connection: ") + strerror(error));
+    }
+
+    void handle(LoadClient& c, std::string_view message, Clock::time_point now) {
         if (c.step < playing) {
             if (c.step == 1) {
                 c.player = 0;
@@ -239,9 +174,9 @@ class LoadRun {
             if (c.step == 3 && message != ".") return;  // a piece of the configuration
             ++c.step;
             if (c.step < playing) {
-                send(index, questions[c.step]);
+                send(c, questions[c.step]);
             } else {
-                send(index, "ok");
+                send(c, "ok");
                 --inSetup_;
             }
             return;
@@ -264,7 +199,7 @@ class LoadRun {
         }
         c.lastGoOn = now;
         ++c.ticks;
-        send(index, command());
+        send(c, command());
     }
 
     std::string_view command() {
@@ -274,13 +209,13 @@ class LoadRun {
         return commands[generator_() % std::size(commands)];
     }
 
-    void lose(size_t index, const std::string& why) {
-        LoadClient& c = clients_[index];
-        if (lost_ < 5) log_ << "client " << index << ": " << why << "\n";
+    void lose(LoadClient& c, const std::string& why) {
+        if (lost_ < 5) log_ << "client " << (&c - clients_.data()) << ": " << why << "\n";
         ++lost_;
         if (c.step < playing) --inSetup_;
-        ::close(c.fd);
-        c.fd = -1;
+        streams_->close(c.stream);
+        indexOf_.erase(c.stream);
+        c.open = false;
     }
 
     void report(std::ostream& out) {
@@ -306,10 +241,11 @@ class LoadRun {
     const BotOptions& options_;
     std::ostream& log_;
     std::mt19937 generator_;
+    std::unique_ptr<net::Streams> streams_;
     std::vector<LoadClient> clients_;
+    std::map<net::StreamId, size_t> indexOf_;
     sockaddr_storage address_{};
     socklen_t addressLength_ = 0;
-    int epollFd_ = -1;
     size_t opened_ = 0;
     int inSetup_ = 0;
     size_t started_ = 0;

@@ -1,5 +1,5 @@
 // brallo-relay: parses the options, blocks SIGINT/SIGTERM into a signalfd that ends the server
-// cleanly, and runs the epoll server. Logs go to the error output, one line per event.
+// cleanly, and runs the server. Logs go to the error output, one line per event.
 #include <signal.h>
 #include <sys/signalfd.h>
 

@@ -74,8 +74,8 @@ Options parseOptions(std::span<const std::string_view> args) {
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        static constexpr std::string_view known[] = {"port", "bind",    "players", "config",
-                                                     "seed", "tick-ms", "timeout", "record"};
+        static constexpr std::string_view known[] = {
+            "port", "bind", "players", "config", "seed", "tick-ms", "timeout", "record", "io"};
         bool isKnown = false;
         for (auto k : known) isKnown = isKnown || k == name;
         if (!isKnown) throw OptionError("unknown option \"" + std::string(arg) + "\" (see --help)");
@@ -101,6 +101,17 @@ Options parseOptions(std::span<const std::string_view> args) {
             options.tick = std::chrono::milliseconds(parseNumber<std::int32_t>(name, v, 0, 60000));
         } else if (name == "timeout") {
             options.timeout = parseSeconds(name, v);
+        } else if (name == "io") {
+            if (v == "auto") {
+                options.io = net::Streams::Backend::automatic;
+            } else if (v == "io_uring") {
+                options.io = net::Streams::Backend::ring;
+            } else if (v == "epoll") {
+                options.io = net::Streams::Backend::epoll;
+            } else {
+                throw OptionError("--io: expected auto, io_uring or epoll, got \"" +
+                                  std::string(v) + "\"");
+            }
         } else if (name == "record") {
             if (v.empty()) throw OptionError("--record: missing directory");
             options.recordDir = v;
@@ -125,7 +136,9 @@ std::string helpText() {
            "  --tick-ms N      least milliseconds between two ticks (default 16)\n"
            "  --timeout S      seconds a client may stay silent during setup or after a tick\n"
            "                   starts before it is dropped; decimals allowed (default 10)\n"
-           "  --record DIR     write every match to a file in DIR (format: relay/RECORD.md)\n";
+           "  --record DIR     write every match to a file in DIR (format: relay/RECORD.md)\n"
+           "  --io KIND        how sockets are served: io_uring, epoll, or auto (default:\n"
+           "                   io_uring where the kernel allows it, epoll otherwise)\n";
 }
 
 std::string loadConfigText(const Options& options) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "brallo/net/streams.h"
+
 namespace brallo::relay {
 
 /// Configuration sent to every client when no --config file is given; names map1.
@@ -33,6 +35,7 @@ struct Options {
     std::chrono::milliseconds tick{16};        ///< least time between two "GoOn"
     std::chrono::milliseconds timeout{10000};  ///< silence allowed during setup and after "GoOn"
     std::string recordDir;                     ///< empty: no records
+    net::Streams::Backend io = net::Streams::Backend::automatic;  ///< socket back end
 };
 
 inline constexpr std::int32_t maxPlayers = 1024;

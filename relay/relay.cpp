@@ -63,7 +63,7 @@ struct Relay::Client {
     net::FrameDecoder decoder;
     std::size_t setupStep = 0;  ///< index of the next expected question; readyStep after "ok"
     bool awaiting = false;      ///< a "GoOn" went out and its command has not come back
-    std::optional<Clock::time_point> timer;
+    std::optional<Clock::time_point> timer;  ///< end of the setup's allowed silence
 };
 
 struct Relay::Match {
@@ -77,7 +77,11 @@ struct Relay::Match {
     std::vector<bool> droppedThisTick;                 ///< announced with "___" at the tick's end
     std::ofstream file;
     std::unique_ptr<RecordWriter> record;
-    std::optional<Clock::time_point> timer;
+    std::optional<Clock::time_point> timer;  ///< when the next "GoOn" may go out
+    // One deadline for the whole tick: every player's "GoOn" went out at the same moment, and a
+    // timer per player would cost two tree operations per player and tick.
+    std::int32_t awaiting = 0;  ///< players whose command for this tick is missing
+    std::optional<Clock::time_point> commandsTimer;
 
     bool hasClients() const {
         return std::any_of(slots.begin(), slots.end(), [](const auto& s) { return s.has_value(); });
@@ -192,7 +196,7 @@ void Relay::handleMessage(Client& client, const std::string& message, Clock::tim
         return;
     }
     client.awaiting = false;
-    setClientTimer(client, std::nullopt);
+    --match.awaiting;
     match.commands[static_cast<std::size_t>(client.player)] = message;
     tryCompleteTick(match, now);
 }
@@ -204,6 +208,7 @@ void Relay::drop(ClientId id, const std::string& reason, Clock::time_point now) 
     Match& match = *matches_.at(client.match);
     auto player = static_cast<std::size_t>(client.player);
     setClientTimer(client, std::nullopt);
+    if (client.awaiting) --match.awaiting;
     outgoing_.push_back({id, {}, true});
     match.slots[player].reset();
     std::string who = "match " + std::to_string(match.id) + ": player " + std::to_string(player) +
@@ -215,6 +220,7 @@ void Relay::drop(ClientId id, const std::string& reason, Clock::time_point now) 
         if (!match.hasClients()) {
             log_("match " + std::to_string(match.id) + " closed before the start");
             setMatchTimer(match, std::nullopt);
+            setCommandsTimer(match, std::nullopt);
             matches_.erase(match.id);
         }
         return;
@@ -225,6 +231,7 @@ void Relay::drop(ClientId id, const std::string& reason, Clock::time_point now) 
     if (!match.hasClients()) {
         finishMatch(match, "");
         setMatchTimer(match, std::nullopt);
+        setCommandsTimer(match, std::nullopt);
         matches_.erase(match.id);
         return;
     }
@@ -240,15 +247,16 @@ void Relay::advance(Clock::time_point now) {
             if (it == matches_.end()) continue;
             it->second->timer.reset();
             tryCompleteTick(*it->second, now);
+        } else if (kind == TimerKind::commands) {
+            auto it = matches_.find(id);
+            if (it == matches_.end()) continue;
+            it->second->commandsTimer.reset();
+            dropSilentPlayers(*it->second, now);
         } else {
             auto it = clients_.find(id);
             if (it == clients_.end()) continue;
             it->second->timer.reset();
-            bool playing = matches_.at(it->second->match)->started;
-            drop(id,
-                 playing ? "no command within " + milliseconds(settings_.timeout) + " after GoOn"
-                         : "setup not finished within " + milliseconds(settings_.timeout),
-                 now);
+            drop(id, "setup not finished within " + milliseconds(settings_.timeout), now);
         }
     }
 }
@@ -272,6 +280,11 @@ std::vector<Outgoing> Relay::takeOutgoing() {
     return std::exchange(outgoing_, {});
 }
 
+void Relay::takeOutgoing(std::vector<Outgoing>& into) {
+    into.clear();
+    into.swap(outgoing_);
+}
+
 void Relay::startMatch(Match& match, Clock::time_point now) {
     match.started = true;
     match.commands.assign(match.slots.size(), std::nullopt);
@@ -293,19 +306,27 @@ void Relay::sendGoOn(Match& match, Clock::time_point now) {
     match.lastGoOn = now;
     std::fill(match.commands.begin(), match.commands.end(), std::nullopt);
     std::fill(match.droppedThisTick.begin(), match.droppedThisTick.end(), false);
+    match.awaiting = 0;
     for (auto& slot : match.slots) {
         if (!slot) continue;
-        Client& client = *clients_.at(*slot);
-        client.awaiting = true;
-        setClientTimer(client, now + settings_.timeout);
+        clients_.at(*slot)->awaiting = true;
+        ++match.awaiting;
     }
+    setCommandsTimer(match, now + settings_.timeout);
+}
+
+// The players of a match that have not answered its "GoOn" in time, in the order they joined.
+void Relay::dropSilentPlayers(Match& match, Clock::time_point now) {
+    std::vector<ClientId> silent;
+    for (auto& slot : match.slots)
+        if (slot && clients_.at(*slot)->awaiting) silent.push_back(*slot);
+    std::sort(silent.begin(), silent.end());
+    for (ClientId id : silent)
+        drop(id, "no command within " + milliseconds(settings_.timeout) + " after GoOn", now);
 }
 
 void Relay::tryCompleteTick(Match& match, Clock::time_point now) {
-    if (!match.started) return;
-    for (auto& slot : match.slots) {
-        if (slot && clients_.at(*slot)->awaiting) return;
-    }
+    if (!match.started || match.awaiting > 0) return;
     // Every command is in; never start the next tick before --tick-ms have passed.
     Clock::time_point due = match.lastGoOn + settings_.tick;
     if (now < due) {
@@ -359,6 +380,12 @@ void Relay::setMatchTimer(Match& match, std::optional<Clock::time_point> when) {
     if (match.timer) timers_.erase({*match.timer, {TimerKind::match, match.id}});
     match.timer = when;
     if (when) timers_.insert({*when, {TimerKind::match, match.id}});
+}
+
+void Relay::setCommandsTimer(Match& match, std::optional<Clock::time_point> when) {
+    if (match.commandsTimer) timers_.erase({*match.commandsTimer, {TimerKind::commands, match.id}});
+    match.commandsTimer = when;
+    if (when) timers_.insert({*when, {TimerKind::commands, match.id}});
 }
 
 void Relay::openRecord(Match& match) {

@@ -63,6 +63,8 @@ class Relay {
 
     /// Takes what the transport must do since the last call.
     std::vector<Outgoing> takeOutgoing();
+    /// The same into `into` (its old contents are dropped), reusing both vectors' storage.
+    void takeOutgoing(std::vector<Outgoing>& into);
 
     std::size_t clientCount() const { return clients_.size(); }
     std::size_t matchCount() const { return matches_.size(); }
@@ -70,7 +72,9 @@ class Relay {
   private:
     struct Client;
     struct Match;
-    enum class TimerKind { client, match };
+    // At equal times a client's own timer goes first, then a match's command deadline, then its
+    // pacing.
+    enum class TimerKind { client, commands, match };
     using TimerKey = std::pair<Clock::time_point, std::pair<TimerKind, std::uint64_t>>;
 
     void handleMessage(Client& client, const std::string& message, Clock::time_point now);
@@ -82,6 +86,8 @@ class Relay {
     void send(ClientId client, std::string bytes);
     void setClientTimer(Client& client, std::optional<Clock::time_point> when);
     void setMatchTimer(Match& match, std::optional<Clock::time_point> when);
+    void setCommandsTimer(Match& match, std::optional<Clock::time_point> when);
+    void dropSilentPlayers(Match& match, Clock::time_point now);
     void openRecord(Match& match);
 
     RelaySettings settings_;

@@ -1,14 +1,13 @@
-// epoll loop of the relay: accepts, reads into the core, writes its output with per-client
-// buffers (partial writes, EAGAIN), and wakes for the core's deadlines.
+// The relay's event loop: Streams reports accepted clients, bytes and closes to the core, the
+// core's output goes back out through Streams, and the loop sleeps until the core's next
+// deadline.
 #include "server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/prctl.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,29 +20,14 @@ namespace brallo::relay {
 
 namespace {
 
-constexpr std::uint64_t listenKey = ~std::uint64_t{0};
-constexpr std::uint64_t wakeKey = listenKey - 1;
-constexpr std::uint64_t stopKey = listenKey - 2;
+constexpr std::uint64_t wakeToken = 1;
+constexpr std::uint64_t stopToken = 2;
 
 std::runtime_error systemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-void watch(int epollFd, int fd, std::uint64_t key, std::uint32_t events) {
-    epoll_event event{};
-    event.events = events;
-    event.data.u64 = key;
-    if (epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &event) != 0) throw systemError("epoll_ctl");
-}
-
 }  // namespace
-
-struct Server::Connection {
-    int fd = -1;
-    std::string output;
-    std::size_t written = 0;  ///< bytes of `output` already sent
-    bool wantsWrite = false;  ///< EPOLLOUT is armed
-};
 
 Server::Server(const Options& options, std::string config, Relay::Log log,
                std::size_t maxPendingOutput)
@@ -53,6 +37,7 @@ Server::Server(const Options& options, std::string config, Relay::Log log,
              log_),
       maxPendingOutput_(maxPendingOutput) {
     try {
+        streams_ = net::Streams::create(options.io);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(options.port);
@@ -70,26 +55,28 @@ Server::Server(const Options& options, std::string config, Relay::Log log,
         getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
 
-        epollFd_ = epoll_create1(EPOLL_CLOEXEC);
-        if (epollFd_ < 0) throw systemError("epoll_create1");
         wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (wakeFd_ < 0) throw systemError("eventfd");
-        watch(epollFd_, listenFd_, listenKey, EPOLLIN);
-        watch(epollFd_, wakeFd_, wakeKey, EPOLLIN);
+        // A fixed kernel buffer instead of one that grows to megabytes: relay traffic is small,
+        // and a client that stops reading then meets the output cap soon.
+        streams_->listen(listenFd_, net::StreamOptions{true, 64 << 10});
+        streams_->watch(wakeFd_, wakeToken);
         spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
     } catch (...) {
-        for (int fd : {listenFd_, epollFd_, wakeFd_})
+        streams_.reset();
+        for (int fd : {listenFd_, wakeFd_})
             if (fd >= 0) close(fd);
         throw;
     }
     log_("listening on " + options.bind + " port " + std::to_string(port_) + " (players " +
          std::to_string(options.players) + ", tick " + std::to_string(options.tick.count()) +
-         " ms, timeout " + std::to_string(options.timeout.count()) + " ms)");
+         " ms, timeout " + std::to_string(options.timeout.count()) + " ms, " + streams_->name() +
+         ")");
 }
 
 Server::~Server() {
-    for (auto& [id, connection] : connections_) close(connection.fd);
-    for (int fd : {listenFd_, epollFd_, wakeFd_, spareFd_})
+    streams_.reset();  // closes every connection before the descriptors it watches go
+    for (int fd : {listenFd_, wakeFd_, spareFd_})
         if (fd >= 0) close(fd);
 }
 
@@ -101,175 +88,94 @@ void Server::stop() {
 void Server::run(int stopFd) {
     // The default slack of 50 microseconds would make every tick that much later.
     prctl(PR_SET_TIMERSLACK, 1UL);
-    if (stopFd >= 0) watch(epollFd_, stopFd, stopKey, EPOLLIN);
-    epoll_event events[256];
-    bool stopping = false;
-    while (!stopping) {
-        int count = waitForEvents(events, 256);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            throw systemError("epoll_wait");
+    if (stopFd >= 0) streams_->watch(stopFd, stopToken);
+    while (!stopping_) {
+        // The deadline is kept to the nanosecond: rounding it up to whole milliseconds made
+        // every tick up to a millisecond late, and lateness adds up, since each tick is paced
+        // from the one before.
+        std::optional<std::chrono::nanoseconds> left;
+        if (auto deadline = relay_.nextDeadline()) {
+            left = std::clamp<std::chrono::nanoseconds>(*deadline - Clock::now(),
+                                                        std::chrono::nanoseconds::zero(),
+                                                        std::chrono::seconds(60));
         }
+        streams_->poll(left, *this);
         auto now = Clock::now();
-        for (int i = 0; i < count; ++i) {
-            std::uint64_t key = events[i].data.u64;
-            if (key == wakeKey || key == stopKey) {
-                stopping = true;
-            } else if (key == listenKey) {
-                acceptAll(now);
-            } else if (connections_.count(key)) {
-                if (events[i].events & EPOLLOUT) flush(key);
-                if (connections_.count(key) &&
-                    (events[i].events & (EPOLLIN | EPOLLERR | EPOLLHUP | EPOLLRDHUP)))
-                    readFrom(key, now);
-            }
-            pump(now);
-        }
         relay_.advance(now);
         pump(now);
     }
-    if (stopFd >= 0) epoll_ctl(epollFd_, EPOLL_CTL_DEL, stopFd, nullptr);
     log_("shutting down");
     relay_.shutdown();
     pump(Clock::now());
 }
 
-// Sleeps until an event or the core's next deadline. The deadline is kept to the microsecond:
-// rounding it up to whole milliseconds made every tick up to a millisecond late, and lateness
-// adds up, since each tick is paced from the one before.
-int Server::waitForEvents(epoll_event* events, int capacity) {
-    std::optional<Clock::duration> left;
-    if (auto deadline = relay_.nextDeadline()) {
-        left = std::clamp<Clock::duration>(*deadline - Clock::now(), Clock::duration::zero(),
-                                           std::chrono::seconds(60));
-    }
-    if (!coarseWait_) {
-        timespec timeout{};
-        if (left) {
-            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*left).count();
-            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        }
-        int count = epoll_pwait2(epollFd_, events, capacity, left ? &timeout : nullptr, nullptr);
-        if (count >= 0 || errno != ENOSYS) return count;
-        coarseWait_ = true;  // a kernel before 5.11
-    }
-    int wait = -1;
-    if (left) wait = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*left).count());
-    return epoll_wait(epollFd_, events, capacity, wait);
+void Server::accepted(net::StreamId stream) {
+    auto now = Clock::now();
+    ClientId id = relay_.connect(now);
+    clientOf_[stream] = id;
+    streamOf_[id] = stream;
+    pump(now);
 }
 
-void Server::acceptAll(Clock::time_point now) {
-    while (true) {
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
-                // Out of descriptors: take the waiting client with the spare one and close it,
-                // instead of leaving it queued and waking up for it forever.
-                log_("out of file descriptors, refusing a client");
-                close(spareFd_);
-                int shed = accept(listenFd_, nullptr, nullptr);
-                if (shed >= 0) close(shed);
-                spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
-                continue;
-            }
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                log_(std::string("accept failed: ") + std::strerror(errno));
-            return;
-        }
-        int one = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // A fixed kernel buffer instead of one that grows to megabytes: relay traffic is small,
-        // and a client that stops reading then meets the output cap soon.
-        int sendBuffer = 64 << 10;
-        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
-        ClientId id = relay_.connect(now);
-        connections_[id].fd = fd;
-        watch(epollFd_, fd, id, EPOLLIN | EPOLLRDHUP);
-        pump(now);
-    }
-}
-
-void Server::readFrom(ClientId id, Clock::time_point now) {
-    char buffer[65536];
-    // Bounded so one busy client cannot starve the others; level-triggered epoll comes back.
-    for (int rounds = 0; rounds < 4; ++rounds) {
-        auto it = connections_.find(id);
-        if (it == connections_.end()) return;
-        ssize_t n = recv(it->second.fd, buffer, sizeof buffer, 0);
-        if (n > 0) {
-            relay_.receive(id, std::string_view(buffer, static_cast<std::size_t>(n)), now);
-            pump(now);
-            // A short read emptied the socket: another recv would only say EAGAIN, and a system
-            // call is dear at two thousand clients times 62 ticks a second.
-            if (static_cast<std::size_t>(n) < sizeof buffer) return;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        relay_.drop(
-            id, n == 0 ? "disconnected" : std::string("connection error: ") + std::strerror(errno),
-            now);
-        pump(now);
+void Server::acceptFailed(int error) {
+    if ((error == EMFILE || error == ENFILE) && spareFd_ >= 0) {
+        // Out of descriptors: take the waiting client with the spare one and close it, instead
+        // of leaving it queued and waking up for it forever.
+        log_("out of file descriptors, refusing a client");
+        close(spareFd_);
+        int shed = accept(listenFd_, nullptr, nullptr);
+        if (shed >= 0) close(shed);
+        spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
         return;
     }
+    log_(std::string("accept failed: ") + std::strerror(error));
 }
 
-void Server::flush(ClientId id) {
-    auto it = connections_.find(id);
-    if (it == connections_.end()) return;
-    Connection& c = it->second;
-    while (c.written < c.output.size()) {
-        ssize_t n =
-            send(c.fd, c.output.data() + c.written, c.output.size() - c.written, MSG_NOSIGNAL);
-        if (n > 0) {
-            c.written += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        // EAGAIN: wait for EPOLLOUT. Other errors: the read side reports the broken connection.
-        break;
-    }
-    if (c.written == c.output.size()) {
-        c.output.clear();
-        c.written = 0;
-    }
-    bool wantsWrite = !c.output.empty();
-    if (wantsWrite != c.wantsWrite) {
-        epoll_event event{};
-        event.events = EPOLLIN | EPOLLRDHUP | (wantsWrite ? EPOLLOUT : 0u);
-        event.data.u64 = id;
-        epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &event);
-        c.wantsWrite = wantsWrite;
-    }
+void Server::received(net::StreamId stream, std::string_view bytes) {
+    auto it = clientOf_.find(stream);
+    if (it == clientOf_.end()) return;
+    auto now = Clock::now();
+    relay_.receive(it->second, bytes, now);
+    pump(now);
+}
+
+void Server::closed(net::StreamId stream, int error) {
+    auto it = clientOf_.find(stream);
+    if (it == clientOf_.end()) return;
+    ClientId id = it->second;
+    clientOf_.erase(it);
+    streamOf_.erase(id);
+    auto now = Clock::now();
+    relay_.drop(
+        id, error == 0 ? "disconnected" : std::string("connection error: ") + std::strerror(error),
+        now);
+    pump(now);
+}
+
+void Server::ready(std::uint64_t) {
+    stopping_ = true;
 }
 
 // Carries out the core's output; dropping a client that does not read can make more output, so
 // this loops until the core has nothing left.
 void Server::pump(Clock::time_point now) {
     while (true) {
-        auto outgoing = relay_.takeOutgoing();
-        if (outgoing.empty()) return;
-        std::vector<ClientId> overflowing;
-        for (auto& out : outgoing) {
+        relay_.takeOutgoing(outgoing_);
+        if (outgoing_.empty()) return;
+        overflowing_.clear();
+        for (auto& out : outgoing_) {
             if (out.close) {
                 closeConnection(out.client);
                 continue;
             }
-            auto it = connections_.find(out.client);
-            if (it == connections_.end()) continue;
-            bool wasIdle = it->second.output.empty();
-            it->second.output += out.bytes;
-            // Written in one send when the socket has room: the messages of a tick travel
-            // together.
-            if (wasIdle) flush(out.client);
-            it = connections_.find(out.client);
-            if (it != connections_.end() &&
-                it->second.output.size() - it->second.written > maxPendingOutput_)
-                overflowing.push_back(out.client);
+            auto it = streamOf_.find(out.client);
+            if (it == streamOf_.end()) continue;
+            // The messages of a tick come as one piece and leave in one send.
+            streams_->send(it->second, out.bytes);
+            if (streams_->unsent(it->second) > maxPendingOutput_)
+                overflowing_.push_back(out.client);
         }
-        for (ClientId id : overflowing)
+        for (ClientId id : overflowing_)
             relay_.drop(
                 id, "more than " + std::to_string(maxPendingOutput_) + " bytes of output not read",
                 now);
@@ -277,11 +183,11 @@ void Server::pump(Clock::time_point now) {
 }
 
 void Server::closeConnection(ClientId id) {
-    auto it = connections_.find(id);
-    if (it == connections_.end()) return;
-    epoll_ctl(epollFd_, EPOLL_CTL_DEL, it->second.fd, nullptr);
-    close(it->second.fd);
-    connections_.erase(it);
+    auto it = streamOf_.find(id);
+    if (it == streamOf_.end()) return;
+    streams_->close(it->second);
+    clientOf_.erase(it->second);
+    streamOf_.erase(it);
 }
 
 }  // namespace brallo::relay

@@ -1,20 +1,22 @@
-// The relay's transport: one thread, non-blocking TCP sockets on epoll, timers from the relay
-// core's deadlines. Reads the options; called by the relay's main and by the tests, which run it
-// on a thread of their own against loopback sockets.
+// The relay's transport: one thread serving every client through Streams (io_uring, or epoll
+// where the kernel refuses it), with timers from the relay core's deadlines. Reads the options;
+// called by the relay's main and by the tests, which run it on a thread of their own against
+// loopback sockets.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "brallo/net/streams.h"
 #include "options.h"
 #include "relay.h"
 
-struct epoll_event;
-
 namespace brallo::relay {
 
-class Server {
+class Server : private net::StreamHandler {
   public:
     /// Output a client has not read yet beyond which it is dropped.
     static constexpr std::size_t defaultMaxPendingOutput = 1 << 20;
@@ -28,6 +30,8 @@ class Server {
     Server& operator=(const Server&) = delete;
 
     std::uint16_t port() const { return port_; }
+    /// "io_uring" or "epoll".
+    const char* backend() const { return streams_->name(); }
 
     /// Serves until stop() is called or `stopFd` (e.g. a signalfd; -1 for none) becomes
     /// readable; then closes every connection and ends the matches.
@@ -37,25 +41,28 @@ class Server {
     void stop();
 
   private:
-    struct Connection;
+    void accepted(net::StreamId stream) override;
+    void acceptFailed(int error) override;
+    void received(net::StreamId stream, std::string_view bytes) override;
+    void closed(net::StreamId stream, int error) override;
+    void ready(std::uint64_t token) override;
 
-    int waitForEvents(epoll_event* events, int capacity);
-    void acceptAll(Clock::time_point now);
-    void readFrom(ClientId id, Clock::time_point now);
-    void flush(ClientId id);
     void pump(Clock::time_point now);
     void closeConnection(ClientId id);
 
     Relay::Log log_;
     Relay relay_;
+    std::unique_ptr<net::Streams> streams_;
     int listenFd_ = -1;
-    int epollFd_ = -1;
     int wakeFd_ = -1;
     int spareFd_ = -1;  ///< given up to accept and shed a client when descriptors run out
     std::uint16_t port_ = 0;
     std::size_t maxPendingOutput_;
-    std::map<ClientId, Connection> connections_;
-    bool coarseWait_ = false;  ///< epoll_pwait2 is missing: millisecond timeouts
+    std::map<net::StreamId, ClientId> clientOf_;
+    std::map<ClientId, net::StreamId> streamOf_;
+    std::vector<Outgoing> outgoing_;  ///< kept between pumps so its storage is reused
+    std::vector<ClientId> overflowing_;
+    bool stopping_ = false;
 };
 
 }  // namespace brallo::relay

@@ -89,8 +89,9 @@ class EpollStreams final : public Streams {
 
     void poll(std::optional<std::chrono::nanoseconds> timeout, StreamHandler& handler) override {
         reportFailures(handler);
-        epoll_event events[1024];
-        int count = wait(events, 1024, failed_.empty() ? timeout : std::chrono::nanoseconds(0));
+        // A bounded batch, so that the caller's timers come round often.
+        epoll_event events[256];
+        int count = wait(events, 256, failed_.empty() ? timeout : std::chrono::nanoseconds(0));
         if (count < 0) {
             if (errno == EINTR) return;  // the caller looks at its flags and polls again
             throw systemError("epoll_wait");

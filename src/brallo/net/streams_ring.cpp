@@ -268,8 +268,10 @@ class RingStreams final : public Streams {
     void drainCompletions(StreamHandler& handler) {
         // Copied out first: handling one may queue requests, and a full queue submits, which
         // can post more completions while these are read.
-        io_uring_cqe* cqes[1024];
-        unsigned count = io_uring_peek_batch_cqe(&ring_, cqes, 1024);
+        // A bounded batch: the caller's timers are looked at between batches, and a tick that
+        // waits behind a thousand completions is a late tick.
+        io_uring_cqe* cqes[256];
+        unsigned count = io_uring_peek_batch_cqe(&ring_, cqes, 256);
         completions_.clear();
         for (unsigned i = 0; i < count; ++i)
             completions_.push_back({io_uring_cqe_get_data64(cqes[i]), cqes[i]->res});

@@ -33,10 +33,11 @@ TEST(RelayOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(defaults.tick, 16ms);
     EXPECT_EQ(defaults.timeout, 10s);
     EXPECT_EQ(loadConfigText(defaults), builtinConfig);
+    EXPECT_EQ(defaults.io, net::Streams::Backend::automatic);
 
-    Options all =
-        parse({"--port", "0", "--bind=127.0.0.1", "--players", "4", "--seed", "4294967295",
-               "--tick-ms", "0", "--timeout", "0.25", "--record", "/tmp", "--config", "c.txt"});
+    Options all = parse({"--port", "0", "--bind=127.0.0.1", "--players", "4", "--seed",
+                         "4294967295", "--tick-ms", "0", "--timeout", "0.25", "--record", "/tmp",
+                         "--config", "c.txt", "--io", "epoll"});
     EXPECT_EQ(all.port, 0);
     EXPECT_EQ(all.bind, "127.0.0.1");
     EXPECT_EQ(all.players, 4);
@@ -45,6 +46,8 @@ TEST(RelayOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(all.timeout, 250ms);
     EXPECT_EQ(all.recordDir, "/tmp");
     EXPECT_EQ(all.configFile, "c.txt");
+    EXPECT_EQ(all.io, net::Streams::Backend::epoll);
+    EXPECT_EQ(parse({"--io=io_uring"}).io, net::Streams::Backend::ring);
     EXPECT_TRUE(parse({"--help"}).help);
 }
 
@@ -70,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, RelayBadOption,
                                          std::vector<std::string_view>{"--timeout", "5s"},
                                          std::vector<std::string_view>{"--bind="},
                                          std::vector<std::string_view>{"--colour", "red"},
+                                         std::vector<std::string_view>{"--io", "select"},
                                          std::vector<std::string_view>{"players", "2"}));
 
 TEST(RelayOptions, ConfigFileIsReadWholeAndALoneDotIsRefused) {

@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -157,6 +159,14 @@ class ScriptedClient {
     std::vector<std::string> pieces_;
 };
 
+/// The socket back end the servers of these tests use: BRALLO_TEST_IO=epoll runs the suite on
+/// epoll (CTest runs it both ways), otherwise the relay picks as it does in use.
+inline net::Streams::Backend testBackend() {
+    const char* io = std::getenv("BRALLO_TEST_IO");
+    return io && std::string_view(io) == "epoll" ? net::Streams::Backend::epoll
+                                                 : net::Streams::Backend::automatic;
+}
+
 /// A relay server on a thread of the test, listening on a free loopback port; its log lines are
 /// kept for the assertions.
 class ServerThread {
@@ -165,6 +175,7 @@ class ServerThread {
                           std::size_t maxPendingOutput = Server::defaultMaxPendingOutput) {
         options.port = 0;
         options.bind = "127.0.0.1";
+        options.io = testBackend();
         auto keep = [this](const std::string& line) {
             std::lock_guard lock(mutex_);
             log_.push_back(line);

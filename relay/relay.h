@@ -1,5 +1,5 @@
 // The relay's protocol and match logic, free of sockets: bytes and times go in, bytes to send,
-// connections to close and log lines come out. The epoll server drives it; tests and fuzzers
+// connections to close and log lines come out. The server drives it; tests and fuzzers
 // drive it from memory with made-up times.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The wire format shared by the client, the bot and the relay: every message is one length
 // byte (0 to 255) followed by that many bytes of text, with no terminator.
-// Pure code over byte buffers, so the relay (epoll) and the fuzzers use it without SDL.
+// Pure code over byte buffers, so the relay, the bot and the fuzzers use it without SDL.
 #pragma once
 
 #include <cstddef>

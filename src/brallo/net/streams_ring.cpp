@@ -36,6 +36,7 @@ constexpr unsigned queueDepth = 4096;
 // before the kernel has to keep completions on its overflow list.
 constexpr unsigned completionDepth = 16384;
 constexpr std::size_t receiveBuffer = 4096;
+constexpr unsigned completionBatch = 64;  ///< completions reported by one poll at most
 
 class RingStreams final : public Streams {
   public:
@@ -270,8 +271,8 @@ class RingStreams final : public Streams {
         // can post more completions while these are read.
         // A bounded batch: the caller's timers are looked at between batches, and a tick that
         // waits behind a thousand completions is a late tick.
-        io_uring_cqe* cqes[256];
-        unsigned count = io_uring_peek_batch_cqe(&ring_, cqes, 256);
+        io_uring_cqe* cqes[completionBatch];
+        unsigned count = io_uring_peek_batch_cqe(&ring_, cqes, completionBatch);
         completions_.clear();
         for (unsigned i = 0; i < count; ++i)
             completions_.push_back({io_uring_cqe_get_data64(cqes[i]), cqes[i]->res});

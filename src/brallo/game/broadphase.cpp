@@ -2,7 +2,9 @@
 #include "brallo/game/broadphase.h"
 
 #include <algorithm>
+#include <cstring>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 namespace brallo::game {
@@ -45,6 +47,16 @@ bool sameBlock(const Block& a, const Block& b) {
     return a.pos == b.pos && a.size == b.size && a.platform == b.platform;
 }
 
+// Called every tick. The grid keeps a copy of the table, which copies the bytes between the
+// fields too, so the bytes are almost always equal and comparing them is the fast answer;
+// unequal bytes can still be equal blocks.
+bool sameBlocks(const std::vector<Block>& a, const std::vector<Block>& b) {
+    static_assert(std::is_trivially_copyable_v<Block>);
+    if (a.size() != b.size()) return false;
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Block)) == 0) return true;
+    return std::equal(a.begin(), a.end(), b.begin(), sameBlock);
+}
+
 }  // namespace
 
 CellRange Broadphase::filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const {
@@ -55,29 +67,51 @@ CellRange Broadphase::filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t 
             cellY(static_cast<int32_t>(yHi))};
 }
 
-void Broadphase::markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) {
+Broadphase::PartRange Broadphase::partsOf(int64_t xLo, int64_t xHi, int64_t yLo,
+                                          int64_t yHi) const {
     // The same widening and clamping as filedCells, at the resolution of the parts.
     const int partShift = shift_ - 3;
-    auto parts = [partShift](int64_t lo, int64_t hi, int64_t origin, uint64_t last) {
+    auto range = [partShift](int64_t lo, int64_t hi, int64_t origin, uint64_t last) {
         const int32_t from = static_cast<int32_t>(std::max<int64_t>(lo - (slack - 1), INT32_MIN));
         return std::pair{pixelOf(from, origin, last) >> partShift,
                          pixelOf(static_cast<int32_t>(hi), origin, last) >> partShift};
     };
-    const auto [px0, px1] = parts(xLo, xHi, originX_, lastX_);
-    const auto [py0, py1] = parts(yLo, yHi, originY_, lastY_);
-    const uint64_t perRow = static_cast<uint64_t>(columns_) * 8;
-    for (uint64_t row = py0; row <= py1; ++row) {
-        for (uint64_t bit = row * perRow + px0, end = row * perRow + px1; bit <= end; ++bit) {
-            blockParts_[bit >> 6] |= uint64_t{1} << (bit & 63);
-        }
+    const auto [x0, x1] = range(xLo, xHi, originX_, lastX_);
+    const auto [y0, y1] = range(yLo, yHi, originY_, lastY_);
+    return {x0, x1, y0, y1};
+}
+
+void Broadphase::markParts(const PartRange& r, std::vector<uint64_t>& parts) const {
+    // Every row of parts starts a word, so the words and masks are the same in every row.
+    const uint64_t w0 = r.x0 >> 6, w1 = r.x1 >> 6;
+    // Bits from x0 on in the first word, up to x1 in the last; 2 << 63 wraps to 0.
+    const uint64_t first = ~((uint64_t{1} << (r.x0 & 63)) - 1);
+    const uint64_t last = (uint64_t{2} << (r.x1 & 63)) - 1;
+    uint64_t* row = parts.data() + r.y0 * wordsPerRow_;
+    if (w0 == w1) {  // a player, or a block of a few cells
+        for (uint64_t y = r.y0; y <= r.y1; ++y, row += wordsPerRow_) row[w0] |= first & last;
+        return;
+    }
+    for (uint64_t y = r.y0; y <= r.y1; ++y, row += wordsPerRow_) {
+        row[w0] |= first;
+        for (uint64_t w = w0 + 1; w < w1; ++w) row[w] = ~uint64_t{0};
+        row[w1] |= last;
     }
 }
 
-void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
-    if (built_ && blocks.size() == source_.size() &&
-        std::equal(blocks.begin(), blocks.end(), source_.begin(), sameBlock)) {
-        return;
+void Broadphase::unmarkPlayers() {
+    for (const PartRange& r : playerParts_) {
+        const uint64_t w0 = r.x0 >> 6, w1 = r.x1 >> 6;
+        for (uint64_t i = r.y0 * wordsPerRow_, end = r.y1 * wordsPerRow_; i <= end;
+             i += wordsPerRow_) {
+            for (uint64_t w = i + w0; w <= i + w1; ++w) nearParts_[w] = blockParts_[w];
+        }
     }
+    playerParts_.clear();
+}
+
+void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
+    if (built_ && sameBlocks(blocks, source_)) return;
     source_ = blocks;
     built_ = true;
     blockSpans_.clear();
@@ -151,11 +185,14 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
             }
         }
     }
-    blockParts_.assign(cellCount, 0);  // 64 parts a cell
+    wordsPerRow_ = (static_cast<uint64_t>(columns_) + 7) / 8;  // 8 parts a cell
+    blockParts_.assign(wordsPerRow_ * static_cast<uint64_t>(rows_) * 8, 0);
     for (size_t i = 0; i < blocks.size(); ++i) {
         if (ranges[i].count() <= 0) continue;  // in `everywhere`
-        markParts(xs[i].lo, xs[i].hi, ys[i].lo, ys[i].hi);
+        markParts(partsOf(xs[i].lo, xs[i].hi, ys[i].lo, ys[i].hi), blockParts_);
     }
+    nearParts_ = blockParts_;
+    playerParts_.clear();
     for (size_t c = 0; c < cellCount; ++c) cellStart_[c + 1] += cellStart_[c];
     cellBlocks_.assign(cellStart_[cellCount], 0);
     std::vector<uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
@@ -181,6 +218,7 @@ void Broadphase::syncBlocks(const std::vector<Block>& blocks) {
 void Broadphase::syncPlayers(const std::vector<Player>& players) {
     for (uint32_t cell : touched_) playerMask_[cell] = 0;
     touched_.clear();
+    unmarkPlayers();
     playersEverywhere_ = 0;
     playersIndexed_ = built_ && players.size() <= maxIndexedPlayers;
     if (!playersIndexed_) return;
@@ -202,6 +240,8 @@ void Broadphase::syncPlayers(const std::vector<Player>& players) {
         pMaxX_ = std::max(pMaxX_, x.hi);
         pMinY_ = std::min(pMinY_, y.lo);
         pMaxY_ = std::max(pMaxY_, y.hi);
+        playerParts_.push_back(partsOf(x.lo, x.hi, y.lo, y.hi));
+        markParts(playerParts_.back(), nearParts_);
         for (int32_t cy = r.y0; cy <= r.y1; ++cy) {
             for (int32_t cx = r.x0; cx <= r.x1; ++cx) {
                 const uint32_t cell = static_cast<uint32_t>(cy) * pColumns_ + cx;

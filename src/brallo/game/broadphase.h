@@ -56,41 +56,30 @@ class Broadphase {
     /// What the things step reads for each small thing, copied out of the grid so that its loop
     /// keeps it in registers. Valid until the next syncBlocks or syncPlayers.
     struct Quick {
-        const uint64_t* parts;  ///< blockParts_
-        const uint64_t* players;
-        uint64_t playersEverywhere;
+        const uint64_t* parts;  ///< nearParts_
         int64_t originX, originY;
         uint64_t lastX, lastY;  ///< the grid's extent in pixels, less one
         uint64_t partsPerRow;
-        uint64_t playerColumns;
-        int partShift, playerShift;
+        int partShift;
 
         /// For a thing whose ordered span starts at (x0, y0) and is at most `slack` pixels wide
-        /// and high, with the players indexed: false only when no block of the grid and no
-        /// player can touch it. Two words tell: the bit of the part of a cell under the corner,
-        /// and the players of the cell. No branches: whether a thing is near is a coin toss.
+        /// and high: false only when no block of the grid and no player can touch it. One bit
+        /// tells, that of the part under the corner; found without branches, as whether a thing
+        /// is near is a coin toss.
         bool mayTouch(int32_t x0, int32_t y0) const {
-            const uint64_t px = pixelOf(x0, originX, lastX);
-            const uint64_t py = pixelOf(y0, originY, lastY);
-            const uint64_t bit = (py >> partShift) * partsPerRow + (px >> partShift);
-            const uint64_t blocks = parts[bit >> 6] >> (bit & 63);
-            const uint64_t near =
-                players[(py >> playerShift) * playerColumns + (px >> playerShift)];
-            return ((blocks & 1) | near | playersEverywhere) != 0;
+            const uint64_t bit = (pixelOf(y0, originY, lastY) >> partShift) * partsPerRow +
+                                 (pixelOf(x0, originX, lastX) >> partShift);
+            return ((parts[bit >> 6] >> (bit & 63)) & 1) != 0;
         }
     };
     Quick quick() const {
-        return {blockParts_.data(),
-                playerMask_.data(),
-                playersEverywhere_,
-                originX_,
-                originY_,
-                lastX_,
-                lastY_,
-                static_cast<uint64_t>(columns_) * 8,
-                static_cast<uint64_t>(pColumns_),
-                shift_ - 3,
-                shift_ + 2};
+        return {nearParts_.data(), originX_,  originY_, lastX_, lastY_,
+                wordsPerRow_ * 64, shift_ - 3};
+    }
+    /// Whether Quick answers for the world as synced: the players are indexed, and no block or
+    /// player is too large for the cells.
+    bool quickUsable() const {
+        return playersIndexed_ && playersEverywhere_ == 0 && everywhere_.empty();
     }
 
     /// The cells to look in for an ordered span, clamped to the grid: anything outside the grid
@@ -151,9 +140,12 @@ class Broadphase {
         return c >= count ? count - 1 : static_cast<int32_t>(c);
     }
     // The offset of v from the origin clamped to [0, last]: shifted, the same cell as cellOf.
+    // Without branches (a far thing lies on either side as often as not): a negative offset
+    // is masked to zero by its own sign.
     static uint64_t pixelOf(int32_t v, int64_t origin, uint64_t last) {
-        const int64_t d = std::max<int64_t>(int64_t{v} - origin, 0);
-        return std::min(static_cast<uint64_t>(d), last);
+        const int64_t d = int64_t{v} - origin;
+        const uint64_t above = static_cast<uint64_t>(d) & ~static_cast<uint64_t>(d >> 63);
+        return std::min(above, last);
     }
     // `slack` - 1 short of the far edge, but not before the near one. Exact in unsigned: the
     // span is ordered, and the subtraction happens only when hi is that far above lo.
@@ -164,8 +156,16 @@ class Broadphase {
     /// The cells an object is filed in: those of its extent [lo, hi] on each axis, widened by
     /// `slack` - 1 downwards (never below the int range).
     CellRange filedCells(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const;
-    /// Sets the bits of the parts that such an object covers.
-    void markParts(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi);
+    /// Parts [x0, x1] x [y0, y1], both ends inclusive.
+    struct PartRange {
+        uint64_t x0, x1, y0, y1;
+    };
+    /// The parts an object is filed in, like filedCells.
+    PartRange partsOf(int64_t xLo, int64_t xHi, int64_t yLo, int64_t yHi) const;
+    /// Sets their bits in `parts` (blockParts_ or nearParts_).
+    void markParts(const PartRange& r, std::vector<uint64_t>& parts) const;
+    /// Puts back the words of nearParts_ that the players changed.
+    void unmarkPlayers();
     int32_t cellX(int32_t x) const { return cellOf(x, originX_, shift_, columns_); }
     int32_t cellY(int32_t y) const { return cellOf(y, originY_, shift_, rows_); }
     /// A player cell is four block cells each way: the block cell shifted right by two (the
@@ -184,10 +184,14 @@ class Broadphase {
     std::vector<uint32_t> cellBlocks_;
     std::vector<uint32_t> everywhere_;
     std::vector<Span> blockSpans_;
-    /// A bit per part of a cell (an eighth of its side each way), rows of parts one after
-    /// another: set where a filed block covers the part.
+    /// A bit per part of a cell (an eighth of its side each way), set where a filed block
+    /// covers the part; each row of parts starts a word.
     std::vector<uint64_t> blockParts_;
-    uint64_t lastX_ = 0, lastY_ = 0;  ///< (columns_, rows_ << shift_) - 1
+    uint64_t wordsPerRow_ = 1;
+    /// blockParts_ with the parts of the players added: what Quick reads.
+    std::vector<uint64_t> nearParts_;
+    std::vector<PartRange> playerParts_;  ///< the players' parts in nearParts_
+    uint64_t lastX_ = 0, lastY_ = 0;      ///< (columns_, rows_ << shift_) - 1
 
     bool playersIndexed_ = false;
     int32_t pColumns_ = 1, pRows_ = 1;

@@ -203,7 +203,7 @@ void resolveThingsIndexed(World& world) {
     bool playersMoved = false;
     // Most things touch nothing, and for those at most `slack` pixels across the grid says so
     // at a glance.
-    const bool quickLook = grid.playersIndexed() && grid.everywhere().empty();
+    bool quickLook = grid.quickUsable();
     Broadphase::Quick quick = grid.quick();
     for (ThingContainer& tc : world.things) {
         if (!tc.used) continue;
@@ -213,14 +213,15 @@ void resolveThingsIndexed(World& world) {
         const uint32_t across = 2 * static_cast<uint32_t>(t.size);
         const int32_t x0 = wrapSub(t.pos.x, t.size), y0 = wrapSub(t.pos.y, t.size);
         const int32_t reach = static_cast<int32_t>(across);
-        if (quickLook && across < static_cast<uint32_t>(Broadphase::slack) &&
-            x0 <= wrapAdd(x0, reach) && y0 <= wrapAdd(y0, reach)) {
+        if (across < static_cast<uint32_t>(Broadphase::slack) && x0 <= wrapAdd(x0, reach) &&
+            y0 <= wrapAdd(y0, reach)) {
             if (playersMoved) {
                 grid.syncPlayers(world.players);
                 playersMoved = false;
+                quickLook = grid.quickUsable();
                 quick = grid.quick();
             }
-            if (!quick.mayTouch(x0, y0)) continue;
+            if (quickLook && !quick.mayTouch(x0, y0)) continue;
         }
         resolveIndexed(world, grid, playersMoved, tc);
     }

@@ -1,7 +1,8 @@
 // The lookup that lets the things step test a thing only against the blocks and players near it:
 // a uniform grid over the blocks (rebuilt whenever the blocks differ from those it was built
-// from) and, on the same grid, a mask of the players in each cell. Reads the world's blocks and
-// players; used by resolveThings (things.cpp) through World::broadphase.
+// from), on the same grid a mask of the players in each cell, and a bitmap of the cells' parts
+// that anything covers, which settles most small things with one bit. Reads the world's blocks
+// and players; used by resolveThings (things.cpp) through World::broadphase.
 #pragma once
 
 #include <algorithm>

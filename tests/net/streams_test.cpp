@@ -125,6 +125,22 @@ TEST_P(StreamsTest, ManySendsLargerThanTheSocketBuffersKeepTheirOrder) {
     pollUntil([&] { return streams->unsent(server) == 0; });
 }
 
+// A caller that never waits (timeout zero) still learns of arrived bytes.
+TEST_P(StreamsTest, PollingWithoutWaitingStillDelivers) {
+    // The bytes come from a plain socket, so they arrive while Streams has nothing to submit.
+    int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    pollUntil([&] { return !recorder.accepts.empty(); });
+    StreamId server = recorder.accepts.back();
+    for (int i = 0; i < 3; ++i) streams->poll(1ms, recorder);
+    ASSERT_EQ(::write(peer, "ping", 4), 4);
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (recorder.data[server] != "ping" && std::chrono::steady_clock::now() < deadline)
+        streams->poll(0ns, recorder);
+    EXPECT_EQ(recorder.data[server], "ping");
+    ::close(peer);
+}
+
 TEST_P(StreamsTest, UnsentGrowsWhileThePeerDoesNotRead) {
     // The peer is a plain socket that never reads, so the kernel's buffers fill up.
     int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

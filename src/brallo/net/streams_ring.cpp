@@ -143,7 +143,9 @@ class RingStreams final : public Streams {
     void poll(std::optional<std::chrono::nanoseconds> timeout, StreamHandler& handler) override {
         reportFailures(handler);
         if (!failed_.empty() || (timeout && timeout->count() <= 0)) {
-            int rc = io_uring_submit(&ring_);
+            // Enters the kernel even with nothing to submit, so that finished receives and
+            // sends are turned into completions.
+            int rc = io_uring_submit_and_get_events(&ring_);
             if (rc < 0 && rc != -EINTR && rc != -EBUSY) throw systemError("io_uring_submit", -rc);
         } else {
             io_uring_cqe* first = nullptr;

@@ -33,9 +33,12 @@ class IntervalHistogram {
 /// Opens options.connections clients to the relay, plays until each has done options.ticks
 /// ticks (or a stop signal, or every connection is closed), and prints one line:
 ///   load clients C playing P matches M seconds S tickRate R minTickRate Q
-///        interval p50 A p99 B max X
+///        interval p50 A p99 B max X handled p50 D p99 E max F lost L
 /// R and Q: "GoOn" per second of the player-0 clients (one per match), mean and least, counted
-/// once all clients play; intervals in milliseconds over all clients over the same span.
+/// once all clients play; intervals in milliseconds over all clients over the same span, A B X
+/// between the kernel's arrival times of two "GoOn" (the relay's pacing as it reaches the
+/// clients; a read that holds two ticks counts the second at the first's time), D E F between
+/// the moments this one thread handled them (adding its own queueing).
 /// Progress and failures go to `log`. Returns 0 when every client did its ticks, 1 otherwise.
 int runLoad(const BotOptions& options, std::ostream& out, std::ostream& log);
 

@@ -13,8 +13,10 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -33,8 +35,17 @@ struct Recorder final : brallo::net::StreamHandler {
 
     void accepted(StreamId id) override { accepts.push_back(id); }
     void connected(StreamId id) override { connects.insert(id); }
-    void received(StreamId id, std::string_view bytes) override {
+    std::map<StreamId, std::vector<std::chrono::system_clock::time_point>> arrivals;
+    std::map<StreamId, int> unstamped;
+
+    void receivedAt(StreamId id, std::string_view bytes,
+                    std::optional<std::chrono::system_clock::time_point> arrival) override {
         data[id].append(bytes);
+        if (arrival) {
+            arrivals[id].push_back(*arrival);
+        } else {
+            ++unstamped[id];
+        }
         if (onReceive) onReceive(id, bytes);
     }
     void closed(StreamId id, int error) override {
@@ -217,6 +228,38 @@ TEST_P(StreamsTest, WatchedDescriptorIsReportedOnceAndTimeoutsEndThePoll) {
     for (int i = 0; i < 3; ++i) streams->poll(1ms, recorder);
     EXPECT_EQ(recorder.readies, std::vector<std::uint64_t>{42});
     ::close(event);
+}
+
+// The kernel's arrival time comes with the bytes of a stream that asks for it (and only then),
+// and tells when they came, not when the program got round to them.
+TEST_P(StreamsTest, ArrivalTimesOnlyWhereAskedForAndFromTheKernel) {
+    brallo::net::StreamOptions stamped;
+    stamped.receiveTimestamps = true;
+    StreamId client =
+        streams->connect(reinterpret_cast<const sockaddr*>(&address), sizeof address, stamped);
+    pollUntil([&] { return recorder.connects.count(client) && !recorder.accepts.empty(); });
+    StreamId server = recorder.accepts.back();
+
+    // The kernel switches its receive stamps on a moment after the first socket asks for them.
+    streams->send(server, "warm");
+    pollUntil([&] { return recorder.data[client].size() == 4; });
+    std::this_thread::sleep_for(20ms);
+
+    auto before = std::chrono::system_clock::now();
+    streams->send(server, "first");
+    streams->poll(0ns, recorder);  // hands the send to the kernel
+    std::this_thread::sleep_for(50ms);
+    pollUntil([&] { return recorder.data[client].size() == 9; });
+    auto after = std::chrono::system_clock::now();
+    ASSERT_FALSE(recorder.arrivals[client].empty());
+    auto arrival = recorder.arrivals[client].back();
+    EXPECT_GE(arrival, before - 1ms);
+    EXPECT_LE(arrival, after - 40ms);  // when the bytes came, not when the poll saw them
+
+    streams->send(client, "back");
+    pollUntil([&] { return recorder.data[server].size() == 4; });
+    EXPECT_TRUE(recorder.arrivals[server].empty());
+    EXPECT_GT(recorder.unstamped[server], 0);
 }
 
 // Destroyed with receives and sends in flight and data unread: the sanitizer build shows that no

@@ -27,7 +27,14 @@ class StreamHandler {
     /// A connect() begun by Streams::connect has succeeded.
     virtual void connected(StreamId) {}
     /// Bytes arrived; the view is valid during the call only.
-    virtual void received(StreamId, std::string_view bytes) = 0;
+    virtual void received(StreamId, std::string_view /*bytes*/) {}
+    /// The same with the time (system clock) at which the kernel took the bytes in, for streams
+    /// opened with StreamOptions::receiveTimestamps; empty otherwise. Calls `received` unless
+    /// overridden.
+    virtual void receivedAt(StreamId id, std::string_view bytes,
+                            std::optional<std::chrono::system_clock::time_point> /*arrival*/) {
+        received(id, bytes);
+    }
     /// The stream ended (`error` 0: the peer closed it; otherwise an errno) and is already closed.
     virtual void closed(StreamId, int error) = 0;
     /// A descriptor given to Streams::watch became readable; it is watched no longer.
@@ -40,6 +47,9 @@ class StreamHandler {
 struct StreamOptions {
     bool noDelay = true;  ///< TCP_NODELAY: small messages leave at once
     int sendBuffer = 0;   ///< SO_SNDBUF in bytes; 0 keeps the system's
+    /// SO_TIMESTAMPNS: received bytes come with the time they reached the socket, which a
+    /// program busy elsewhere would otherwise see only when it gets round to them.
+    bool receiveTimestamps = false;
 };
 
 class Streams {

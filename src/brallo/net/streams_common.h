@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -28,7 +29,24 @@ inline void applyOptions(int fd, const StreamOptions& options) {
     if (options.noDelay) setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (options.sendBuffer > 0)
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &options.sendBuffer, sizeof options.sendBuffer);
+    if (options.receiveTimestamps) setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one);
 }
+
+/// The kernel's receive time from a recvmsg's control data (SO_TIMESTAMPNS), if it is there.
+inline std::optional<std::chrono::system_clock::time_point> arrivalOf(msghdr& message) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+        timespec stamp{};
+        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+        return std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+    }
+    return std::nullopt;
+}
+
+/// Room for the control data of one receive time.
+inline constexpr std::size_t arrivalControlSize = CMSG_SPACE(sizeof(timespec));
 
 inline timespec toTimespec(std::chrono::nanoseconds span) {
     auto ns = std::max<std::int64_t>(span.count(), 0);

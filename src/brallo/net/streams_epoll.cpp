@@ -2,6 +2,7 @@
 // readable stream and a send as soon as a stream has output and room.
 #include <fcntl.h>
 #include <sys/epoll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +46,7 @@ class EpollStreams final : public Streams {
         Stream& stream = streams_[id];
         stream.fd = fd;
         stream.connecting = true;
+        stream.stamped = options.receiveTimestamps;
         if (::connect(fd, address, length) != 0 && errno != EINPROGRESS) {
             failed_.push_back({id, errno});
             return id;
@@ -113,6 +115,7 @@ class EpollStreams final : public Streams {
         int fd = -1;
         bool connecting = false;
         bool wantsWrite = false;  ///< EPOLLOUT is armed
+        bool stamped = false;     ///< receives carry the kernel's arrival time
         std::string output;
         std::size_t written = 0;  ///< bytes of `output` already sent
     };
@@ -161,6 +164,7 @@ class EpollStreams final : public Streams {
             applyOptions(fd, listenOptions_);
             StreamId id = nextId_++;
             streams_[id].fd = fd;
+            streams_[id].stamped = listenOptions_.receiveTimestamps;
             control(EPOLL_CTL_ADD, fd, id, EPOLLIN | EPOLLRDHUP);
             handler.accepted(id);
         }
@@ -206,9 +210,21 @@ class EpollStreams final : public Streams {
         for (int rounds = 0; rounds < 4; ++rounds) {
             auto it = streams_.find(id);
             if (it == streams_.end()) return;
-            ssize_t n = recv(it->second.fd, buffer_, sizeof buffer_, 0);
+            iovec chunk{buffer_, sizeof buffer_};
+            alignas(cmsghdr) char control[arrivalControlSize];
+            msghdr message{};
+            message.msg_iov = &chunk;
+            message.msg_iovlen = 1;
+            if (it->second.stamped) {
+                message.msg_control = control;
+                message.msg_controllen = sizeof control;
+            }
+            ssize_t n = recvmsg(it->second.fd, &message, 0);
             if (n > 0) {
-                handler.received(id, std::string_view(buffer_, static_cast<std::size_t>(n)));
+                std::optional<std::chrono::system_clock::time_point> arrival;
+                if (it->second.stamped) arrival = arrivalOf(message);
+                handler.receivedAt(id, std::string_view(buffer_, static_cast<std::size_t>(n)),
+                                   arrival);
                 // A short read emptied the socket: another recv would only say EAGAIN.
                 if (static_cast<std::size_t>(n) < sizeof buffer_) return;
                 continue;

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <liburing.h>
 #include <poll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <map>
@@ -97,7 +98,7 @@ class RingStreams final : public Streams {
         if (fd < 0) throw systemError("socket");
         applyOptions(fd, options);
         StreamId id = nextId_++;
-        Stream& stream = addStream(id, fd);
+        Stream& stream = addStream(id, fd, options);
         stream.connecting = true;
         if (::connect(fd, address, length) != 0 && errno != EINPROGRESS) {
             failed_.push_back({id, errno});
@@ -166,6 +167,12 @@ class RingStreams final : public Streams {
     }
 
   private:
+    // What a receive with the kernel's arrival time needs; the kernel holds it while in flight.
+    struct Stamp {
+        iovec chunk{};
+        msghdr message{};
+        alignas(cmsghdr) char control[arrivalControlSize];
+    };
     struct Stream {
         int fd = -1;
         int inFlight = 0;  ///< requests the kernel still holds (they use `input` and `output`)
@@ -176,7 +183,8 @@ class RingStreams final : public Streams {
         std::unique_ptr<char[]> input{new char[receiveBuffer]};
         std::string output;  ///< the bytes of the send in flight; stable until it completes
         std::size_t sent = 0;
-        std::string queued;  ///< handed over while a send was in flight
+        std::string queued;            ///< handed over while a send was in flight
+        std::unique_ptr<Stamp> stamp;  ///< the recvmsg header, when arrival times are asked for
     };
     using Iterator = std::map<StreamId, Stream>::iterator;
 
@@ -200,9 +208,16 @@ class RingStreams final : public Streams {
         return sqe;
     }
 
-    Stream& addStream(StreamId id, int fd) {
+    Stream& addStream(StreamId id, int fd, const StreamOptions& options) {
         Stream& stream = streams_[id];
         stream.fd = fd;
+        if (options.receiveTimestamps) {
+            stream.stamp = std::make_unique<Stamp>();
+            stream.stamp->chunk = {stream.input.get(), receiveBuffer};
+            stream.stamp->message.msg_iov = &stream.stamp->chunk;
+            stream.stamp->message.msg_iovlen = 1;
+            stream.stamp->message.msg_control = stream.stamp->control;
+        }
         ++open_;
         return stream;
     }
@@ -215,7 +230,12 @@ class RingStreams final : public Streams {
 
     void armReceive(StreamId id, Stream& stream) {
         io_uring_sqe* sqe = nextRequest();
-        io_uring_prep_recv(sqe, stream.fd, stream.input.get(), receiveBuffer, 0);
+        if (stream.stamp) {
+            stream.stamp->message.msg_controllen = sizeof stream.stamp->control;
+            io_uring_prep_recvmsg(sqe, stream.fd, &stream.stamp->message, 0);
+        } else {
+            io_uring_prep_recv(sqe, stream.fd, stream.input.get(), receiveBuffer, 0);
+        }
         io_uring_sqe_set_data64(sqe, userData(id, Op::receive));
         stream.receiving = true;
         ++stream.inFlight;
@@ -319,7 +339,7 @@ class RingStreams final : public Streams {
             }
             applyOptions(fd, listenOptions_);
             StreamId id = nextId_++;
-            armReceive(id, addStream(id, fd));
+            armReceive(id, addStream(id, fd, listenOptions_));
             handler.accepted(id);
         }
     }
@@ -336,8 +356,11 @@ class RingStreams final : public Streams {
         if (result > 0) {
             // Still counted in flight during the call: a close from the handler must not free
             // the buffer the view points into.
-            handler.received(
-                id, std::string_view(stream.input.get(), static_cast<std::size_t>(result)));
+            std::optional<std::chrono::system_clock::time_point> arrival;
+            if (stream.stamp) arrival = arrivalOf(stream.stamp->message);
+            handler.receivedAt(
+                id, std::string_view(stream.input.get(), static_cast<std::size_t>(result)),
+                arrival);
             --stream.inFlight;
             if (stream.closing) {
                 releaseIfIdle(it);

@@ -126,7 +126,8 @@ TEST_P(StreamsTest, ManySendsLargerThanTheSocketBuffersKeepTheirOrder) {
     auto [client, server] = pair();
     std::string expected;
     for (int i = 0; i < 20000; ++i) {
-        std::string piece = std::to_string(i) + std::string(static_cast<std::size_t>(i % 997), 'x');
+        std::string piece =
+            std::to_string(i) + std::string(static_cast<std::size_t>(i % 1997), 'x');
         expected += piece;
         streams->send(server, piece);
     }
@@ -153,19 +154,22 @@ TEST_P(StreamsTest, PollingWithoutWaitingStillDelivers) {
 }
 
 TEST_P(StreamsTest, UnsentGrowsWhileThePeerDoesNotRead) {
-    // The peer is a plain socket that never reads, so the kernel's buffers fill up.
+    // The peer is a plain socket that never reads, so the kernel's buffers fill up; its small
+    // receive buffer keeps what the kernel takes well below what is sent.
     int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int small = 4096;
+    setsockopt(peer, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     ASSERT_EQ(::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     pollUntil([&] { return !recorder.accepts.empty(); });
     StreamId server = recorder.accepts.back();
     const std::string block(64 << 10, 'y');
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 400; ++i) {
         streams->send(server, block);
         streams->poll(0ns, recorder);
     }
     for (int i = 0; i < 20; ++i) streams->poll(1ms, recorder);
     EXPECT_GT(streams->unsent(server), std::size_t{1} << 20);
-    EXPECT_LT(streams->unsent(server), block.size() * 200);
+    EXPECT_LT(streams->unsent(server), block.size() * 400);
     ::close(peer);
     pollUntil([&] { return recorder.closes.count(server) > 0; });
     EXPECT_EQ(streams->unsent(server), 0u);

@@ -4,7 +4,6 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -152,13 +151,12 @@ class LoadRun final : private net::StreamHandler {
         LoadClient* c = clientOf(stream);
         if (!c || finished_) return;
         const Clock::time_point now = Clock::now();
-        arrival_ = arrival;
         c->input.append(bytes);
         size_t pos = 0;
         while (pos < c->input.size() && c->open) {
             const size_t length = static_cast<unsigned char>(c->input[pos]);
             if (c->input.size() - pos - 1 < length) break;
-            handle(*c, std::string_view(c->input).substr(pos + 1, length), now);
+            handle(*c, std::string_view(c->input).substr(pos + 1, length), now, arrival);
             pos += 1 + length;
         }
         c->input.erase(0, pos);
@@ -171,7 +169,8 @@ class LoadRun final : private net::StreamHandler {
              error == 0 ? "closed by the server" : std::string("connection: ") + strerror(error));
     }
 
-    void handle(LoadClient& c, std::string_view message, Clock::time_point now) {
+    void handle(LoadClient& c, std::string_view message, Clock::time_point now,
+                std::optional<std::chrono::system_clock::time_point> arrival) {
         if (c.step < playing) {
             if (c.step == 1) {
                 c.player = 0;
@@ -197,13 +196,13 @@ class LoadRun final : private net::StreamHandler {
         if (c.ticks > 0 && measuring_) {
             handledHistogram_.add(
                 std::chrono::duration_cast<std::chrono::microseconds>(now - c.lastGoOn).count());
-            if (arrival_ && c.lastArrival)
-                histogram_.add(std::chrono::duration_cast<std::chrono::microseconds>(*arrival_ -
-                                                                                     *c.lastArrival)
-                                   .count());
+            if (arrival && c.lastArrival)
+                histogram_.add(
+                    std::chrono::duration_cast<std::chrono::microseconds>(*arrival - *c.lastArrival)
+                        .count());
             ++c.goOnsMeasured;
         }
-        c.lastArrival = arrival_;
+        c.lastArrival = arrival;
         if (c.ticks == 0 && ++started_ == clients_.size()) {
             measuring_ = true;
             start_ = now;
@@ -271,7 +270,6 @@ class LoadRun final : private net::StreamHandler {
     // Between the moments this loop handled them: adds its own queueing, for 2,000 clients on
     // one thread.
     IntervalHistogram handledHistogram_;
-    std::optional<std::chrono::system_clock::time_point> arrival_;  ///< of the bytes in hand
 };
 
 }  // namespace

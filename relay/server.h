@@ -30,8 +30,6 @@ class Server : private net::StreamHandler {
     Server& operator=(const Server&) = delete;
 
     std::uint16_t port() const { return port_; }
-    /// "io_uring" or "epoll".
-    const char* backend() const { return streams_->name(); }
 
     /// Serves until stop() is called or `stopFd` (e.g. a signalfd; -1 for none) becomes
     /// readable; then closes every connection and ends the matches.

@@ -48,12 +48,31 @@ inline std::optional<std::chrono::system_clock::time_point> arrivalOf(msghdr& me
 /// Room for the control data of one receive time.
 inline constexpr std::size_t arrivalControlSize = CMSG_SPACE(sizeof(timespec));
 
+/// Accepts every client waiting on the non-blocking `listenFd` with accept4 `flags`, applies
+/// `options` and hands each descriptor to `adopt`, which makes it a stream and returns its id
+/// for `handler.accepted`. A failure other than "none waiting" goes to `handler.acceptFailed`,
+/// which may free a descriptor; the listening socket's next readiness brings the client back.
+template <typename Adopt>
+void acceptWaiting(int listenFd, int flags, const StreamOptions& options, StreamHandler& handler,
+                   Adopt adopt) {
+    while (true) {
+        int fd = accept4(listenFd, nullptr, nullptr, flags);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) handler.acceptFailed(errno);
+            return;
+        }
+        applyOptions(fd, options);
+        handler.accepted(adopt(fd));
+    }
+}
+
 inline timespec toTimespec(std::chrono::nanoseconds span) {
     auto ns = std::max<std::int64_t>(span.count(), 0);
-    timespec spec{};
-    spec.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-    spec.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    return spec;
+    timespec converted{};
+    converted.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    converted.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    return converted;
 }
 
 std::unique_ptr<Streams> makeEpollStreams();

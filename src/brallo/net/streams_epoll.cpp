@@ -139,9 +139,9 @@ class EpollStreams final : public Streams {
 
     int wait(epoll_event* events, int capacity, std::optional<std::chrono::nanoseconds> timeout) {
         if (!coarseWait_) {
-            timespec spec = toTimespec(timeout.value_or(std::chrono::nanoseconds(0)));
+            timespec span = toTimespec(timeout.value_or(std::chrono::nanoseconds(0)));
             int count =
-                epoll_pwait2(epollFd_, events, capacity, timeout ? &spec : nullptr, nullptr);
+                epoll_pwait2(epollFd_, events, capacity, timeout ? &span : nullptr, nullptr);
             if (count >= 0 || errno != ENOSYS) return count;
             coarseWait_ = true;  // a kernel before 5.11: whole milliseconds only
         }
@@ -152,22 +152,14 @@ class EpollStreams final : public Streams {
     }
 
     void acceptAll(StreamHandler& handler) {
-        while (true) {
-            int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) {
-                if (errno == EINTR || errno == ECONNABORTED) continue;
-                // Any other failure but "none waiting" goes to the caller, which may free a
-                // descriptor; level-triggered epoll brings the waiting client back.
-                if (errno != EAGAIN && errno != EWOULDBLOCK) handler.acceptFailed(errno);
-                return;
-            }
-            applyOptions(fd, listenOptions_);
-            StreamId id = nextId_++;
-            streams_[id].fd = fd;
-            streams_[id].stamped = listenOptions_.receiveTimestamps;
-            control(EPOLL_CTL_ADD, fd, id, EPOLLIN | EPOLLRDHUP);
-            handler.accepted(id);
-        }
+        acceptWaiting(listenFd_, SOCK_NONBLOCK | SOCK_CLOEXEC, listenOptions_, handler,
+                      [this](int fd) {
+                          StreamId id = nextId_++;
+                          streams_[id].fd = fd;
+                          streams_[id].stamped = listenOptions_.receiveTimestamps;
+                          control(EPOLL_CTL_ADD, fd, id, EPOLLIN | EPOLLRDHUP);
+                          return id;
+                      });
     }
 
     void serve(StreamId id, std::uint32_t events, StreamHandler& handler) {

@@ -152,10 +152,10 @@ class RingStreams final : public Streams {
             io_uring_cqe* first = nullptr;
             int rc;
             if (timeout) {
-                timespec spec = toTimespec(*timeout);
+                timespec span = toTimespec(*timeout);
                 __kernel_timespec wait{};
-                wait.tv_sec = spec.tv_sec;
-                wait.tv_nsec = spec.tv_nsec;
+                wait.tv_sec = span.tv_sec;
+                wait.tv_nsec = span.tv_nsec;
                 rc = io_uring_submit_and_wait_timeout(&ring_, &first, 1, &wait, nullptr);
             } else {
                 rc = io_uring_submit_and_wait(&ring_, 1);
@@ -330,18 +330,12 @@ class RingStreams final : public Streams {
     }
 
     void acceptAll(StreamHandler& handler) {
-        while (true) {
-            int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) {
-                if (errno == EINTR || errno == ECONNABORTED) continue;
-                if (errno != EAGAIN && errno != EWOULDBLOCK) handler.acceptFailed(errno);
-                return;
-            }
-            applyOptions(fd, listenOptions_);
+        // Accepted sockets stay blocking (see the top of this file).
+        acceptWaiting(listenFd_, SOCK_CLOEXEC, listenOptions_, handler, [this](int fd) {
             StreamId id = nextId_++;
             armReceive(id, addStream(id, fd, listenOptions_));
-            handler.accepted(id);
-        }
+            return id;
+        });
     }
 
     void received(Iterator it, int result, StreamHandler& handler) {
